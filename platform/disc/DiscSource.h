@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "platform/disc/Toc.h"
+
+namespace tavrelo::disc {
+
+// The one failure type of disc sources; what() is a sentence a person can act
+// on ("track 3: INDEX 01 lies past the end of a.wav (line 14)").
+class DiscError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class MediaState {
+  TrayOpen,
+  NoDisc,  // tray closed, nothing in it (or nothing readable)
+  DiscPresent,
+};
+
+// Where the drive engine gets its samples: a physical CD drive or a CUE sheet
+// standing for a disc. One thread uses a source at a time; the drive engine
+// serialises its reader thread and control calls on it.
+class DiscSource {
+ public:
+  virtual ~DiscSource() = default;
+
+  // For logs and messages: "/dev/sr0", "/home/ana/cds/album.cue".
+  virtual std::string describe() const = 0;
+
+  // Never throws and never waits for a disc to spin up.
+  virtual MediaState mediaState() = 0;
+  // Changes whenever the disc may have changed (tray opened and closed, disc
+  // swapped), so a cached TOC can be dropped.
+  virtual std::uint64_t mediaGeneration() = 0;
+
+  virtual Toc readToc() = 0;
+
+  // Reads up to `count` audio sectors from `lba` into `out`, which holds at
+  // least count * kSectorBytes bytes: 16-bit little-endian interleaved stereo,
+  // as on the disc. Reads are clamped to the lead-out; returns the sectors read
+  // (0 at or past the lead-out). Throws DiscError when a sector can't be read.
+  virtual int readAudio(Lba lba, int count, std::span<std::uint8_t> out) = 0;
+
+  virtual bool hasTray() const = 0;
+  virtual void eject() = 0;      // throws DiscError
+  virtual void closeTray() = 0;  // throws DiscError
+  // In "x" (1x = 75 sectors a second); 0 restores the drive's own choice.
+  // Sources without a motor ignore it.
+  virtual void setReadSpeed(int /*speed*/) {}
+};
+
+}  // namespace tavrelo::disc

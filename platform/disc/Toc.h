@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tavrelo::disc {
+
+// Disc addresses are absolute frames (sectors) as MSF counts them: 75 to the
+// second, the 2-second lead-in included, so a disc's first track usually starts
+// at 150 (00:02:00). This is libcdio's lba_t; MMC's zero-based LBA is this
+// minus 150. Every layer below the MCI strings speaks in these.
+using Lba = std::int32_t;
+
+inline constexpr int kFramesPerSecond = 75;
+inline constexpr Lba kLeadInFrames = 150;
+inline constexpr int kSectorBytes = 2352;        // one CD-DA sector
+inline constexpr int kStereoFramesPerSector = 588;  // 44100 / 75
+
+struct Track {
+  int number = 0;
+  Lba start = 0;
+  bool audio = true;  // false for a data track (TOC control bit 0x04)
+};
+
+// A disc's table of contents. Tracks are in order and numbered consecutively
+// from firstTrack(); leadOut is the first address after the last track.
+struct Toc {
+  std::vector<Track> tracks;
+  Lba leadOut = 0;
+
+  bool empty() const { return tracks.empty(); }
+  int firstTrack() const { return tracks.empty() ? 0 : tracks.front().number; }
+  int lastTrack() const { return tracks.empty() ? 0 : tracks.back().number; }
+  // nullptr when the disc has no such track.
+  const Track* find(int number) const;
+  // The first address after the track: the next track's start, or the lead-out.
+  Lba trackEnd(int number) const;
+  // The number of the track that holds `lba`, 0 when it lies outside every track.
+  int trackAt(Lba lba) const;
+
+  bool operator==(const Toc&) const = default;
+};
+
+inline bool operator==(const Track& a, const Track& b) {
+  return a.number == b.number && a.start == b.start && a.audio == b.audio;
+}
+
+}  // namespace tavrelo::disc
