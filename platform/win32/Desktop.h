@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,8 @@ class Desktop {
 
   // Starts `program` (a path, or a name looked up on PATH) with `args` in
   // `directory` (empty: the current one), without a shell and without
-  // waiting. Returns false when it could not be started.
-  virtual bool startProcess(const std::string& program, const std::vector<std::string>& args,
+  // waiting. Returns the new process's id, 0 when it could not be started.
+  virtual std::int64_t startProcess(const std::string& program, const std::vector<std::string>& args,
                             const std::string& directory) = 0;
 
   // The full path of the first of `names` found on PATH, or "".

@@ -1,0 +1,72 @@
+#include <QApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+#include <cstdio>
+
+#include "platform/win32/Desktop.h"
+
+namespace tavrelo::win32 {
+namespace {
+
+// Windows message boxes break lines on a lone CR; Qt wants LF.
+QString linesFromWindows(const std::string& text) {
+  QString out = QString::fromStdString(text);
+  out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  out.replace(QChar('\r'), QChar('\n'));
+  return out;
+}
+
+class QtDesktop final : public Desktop {
+ public:
+  void showMessage(const std::string& text, int style, const std::string& title) override {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+      // A tool without windows: the text still reaches the person.
+      std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+      return;
+    }
+    constexpr int kInformation = 64;
+    QMessageBox box((style & kInformation) != 0 ? QMessageBox::Information : QMessageBox::NoIcon,
+                    QString::fromStdString(title), linesFromWindows(text), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    // The texts are the program's own words, never markup.
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+  }
+
+  std::int64_t startProcess(const std::string& program, const std::vector<std::string>& args,
+                            const std::string& directory) override {
+    QStringList arguments;
+    for (const std::string& arg : args) arguments << QString::fromStdString(arg);
+    // startDetached execs the program itself: no shell ever sees the strings.
+    qint64 pid = 0;
+    if (!QProcess::startDetached(QString::fromStdString(program), arguments,
+                                 QString::fromStdString(directory), &pid)) {
+      return 0;
+    }
+    return pid;
+  }
+
+  std::string findProgram(const std::vector<std::string>& names) override {
+    for (const std::string& name : names) {
+      const QString path = QStandardPaths::findExecutable(QString::fromStdString(name));
+      if (!path.isEmpty()) return path.toStdString();
+    }
+    return {};
+  }
+};
+
+Desktop* replacement = nullptr;
+
+}  // namespace
+
+Desktop& desktop() {
+  static QtDesktop real;
+  return replacement != nullptr ? *replacement : real;
+}
+
+void setDesktop(Desktop* newDesktop) { replacement = newDesktop; }
+
+}  // namespace tavrelo::win32
