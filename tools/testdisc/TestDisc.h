@@ -1,0 +1,124 @@
+#pragma once
+
+// Generated disc images for tests: tones whose every sample is known, written
+// as CUE sheets over BIN, MOTOROLA, WAV or FLAC files, and broken variants.
+//
+// Every audio track carries a tone per channel, left and right at different
+// frequencies, both different on every track, so a swapped channel, a wrong
+// track or a wrong offset shows in the samples. The amplitude steps with the
+// sector number inside the track, so an offset by whole sectors shows too.
+// Pregaps (INDEX 00 and PREGAP) and postgaps are digital silence.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/disc/Toc.h"
+
+namespace tavrelo::testdisc {
+
+using disc::Lba;
+
+enum class AudioFormat {
+  Binary,    // one BIN file, little-endian
+  Motorola,  // one BIN file, big-endian
+  Wave,      // one WAV file per track
+  Flac,      // one FLAC file per track
+};
+
+struct TrackSpec {
+  int sectors = 4 * disc::kFramesPerSecond;  // INDEX 01 to the end of the track
+  int indexZeroSectors = 0;                  // INDEX 00 to INDEX 01, stored in the file
+  int pregapSectors = 0;                     // PREGAP: silence stored in no file
+  int postgapSectors = 0;                    // POSTGAP: silence stored in no file
+  bool data = false;                         // a MODE1/2352 track in a BIN file of its own
+};
+
+// How the sheet looks, to imitate the tools that write them.
+struct SheetStyle {
+  bool crlf = false;
+  bool utf8Bom = false;
+  bool remAndTitles = false;   // REM, CATALOG, PERFORMER, TITLE, FLAGS, ISRC lines
+  bool blanksInNames = false;  // file names with blanks, always quoted
+  // Per-track files only: a track's INDEX 00 stored at the end of the previous
+  // track's file, as rippers do in their "gaps appended" mode.
+  bool gapsInPreviousFile = false;
+};
+
+struct DiscSpec {
+  std::vector<TrackSpec> tracks;
+  AudioFormat format = AudioFormat::Binary;
+  SheetStyle style;
+  std::string baseName = "disc";
+};
+
+// `count` audio tracks of `seconds` each, no gaps.
+std::vector<TrackSpec> plainTracks(int count, int seconds);
+
+// One stretch of disc addresses and what a correct reader returns there.
+struct Region {
+  enum class Kind { Silence, Tone, Data };
+  Kind kind = Kind::Silence;
+  Lba start = 0;
+  Lba end = 0;    // first address after the region
+  int track = 0;  // the tone or data of this track number
+};
+
+// The value of one sample of a track's tone: `frame` counts stereo frames
+// from the track's INDEX 01, channel 0 is left.
+std::int16_t toneSample(int track, int channel, std::int64_t frame);
+// Tone frequency in hertz (44100 / period, an exact integer period).
+double toneFrequency(int track, int channel);
+// The byte at `offset` (0..2351) of sector `sectorInTrack` of a data track.
+std::uint8_t dataByte(int track, std::int64_t sectorInTrack, int offset);
+
+class TestDisc {
+ public:
+  std::filesystem::path cue;
+  std::vector<std::filesystem::path> files;  // every file the sheet names
+  disc::Toc toc;                             // what a correct reader reports
+  std::vector<Region> regions;               // ordered, contiguous from 150 to the lead-out
+
+  // The 2352 bytes a correct reader returns for the sector at `lba`
+  // (little-endian interleaved stereo for audio; raw bytes for data sectors).
+  void expectedSector(Lba lba, std::span<std::uint8_t> out) const;
+  // One sample (channel 0 is left) at `frame` (0..587) of the sector at `lba`.
+  std::int16_t sampleAt(Lba lba, int frame, int channel) const;
+  // The region holding `lba`; throws std::out_of_range outside the disc.
+  const Region& regionAt(Lba lba) const;
+};
+
+// Writes the sheet and its files into `dir` (created if needed).
+TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec);
+
+// The low-level writer: each track's PCM as interleaved stereo int16 frames,
+// padded with silence to whole sectors, written to `cuePath` and a BIN file of
+// the same stem beside it. Returns the TOC a reader reports.
+disc::Toc writeCueBin(const std::filesystem::path& cuePath,
+                      const std::vector<std::vector<std::int16_t>>& trackPcm);
+
+// Sheets that a correct reader refuses.
+enum class Breakage {
+  Garbage,            // bytes that are no sheet at all
+  NoTracks,           // a FILE line and nothing else
+  MissingFile,        // FILE names a file that does not exist
+  TracksOutOfOrder,   // TRACK 01, TRACK 03
+  FirstTrackNotOne,   // starts with TRACK 02
+  IndexesDecreasing,  // INDEX 01 before INDEX 00
+  IndexPastEnd,       // INDEX 01 beyond the end of its file
+  ZeroLengthTrack,    // two tracks starting at the same address
+  WaveRate22050,      // a WAV file at 22050 Hz
+  WaveMono,           // a WAV file with one channel
+  Wave8Bit,           // a WAV file with 8-bit samples
+  NotAudioFile,       // FILE ... WAVE naming a text file
+  NoIndexOne,         // a track with INDEX 00 only
+  EmptyFile,          // FILE naming an empty BIN file
+};
+std::vector<Breakage> allBreakages();
+const char* breakageName(Breakage breakage);
+// Writes a sheet with the named fault into `dir`; returns the sheet's path.
+std::filesystem::path writeBrokenDisc(const std::filesystem::path& dir, Breakage breakage);
+
+}  // namespace tavrelo::testdisc
