@@ -1,0 +1,66 @@
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/win32/MciChannel.h"
+
+namespace tavrelo::testing {
+
+// Stands in for the MCI session: records every command in order with the
+// reply length it came with, and answers from replies the test gives.
+// Installs itself for its lifetime.
+class RecordingMciChannel final : public win32::MciChannel {
+ public:
+  struct Sent {
+    std::string command;
+    UINT replyLength = 0;
+  };
+
+  RecordingMciChannel() { win32::setMciChannel(this); }
+  ~RecordingMciChannel() override { win32::setMciChannel(nullptr); }
+  RecordingMciChannel(const RecordingMciChannel&) = delete;
+  RecordingMciChannel& operator=(const RecordingMciChannel&) = delete;
+
+  // Replies to `command`, used in turn; the last one stays. A command with no
+  // reply gets none written and the code `failureCode`.
+  void reply(const std::string& command, std::vector<std::string> texts) {
+    replies_[command] = std::deque<std::string>(texts.begin(), texts.end());
+  }
+  void reply(const std::string& command, const std::string& text) {
+    reply(command, std::vector<std::string>{text});
+  }
+  void clear() { sent.clear(); }
+
+  std::vector<std::string> commands() const {
+    std::vector<std::string> all;
+    for (const Sent& s : sent) all.push_back(s.command);
+    return all;
+  }
+
+  std::vector<Sent> sent;
+  MCIERROR failureCode = 0;
+
+  MCIERROR send(const std::string& command, char* reply, UINT replyLength, HWND) override {
+    sent.push_back({command, replyLength});
+    const auto found = replies_.find(command);
+    if (found == replies_.end() || found->second.empty()) return failureCode;
+    const std::string text = found->second.front();
+    if (found->second.size() > 1) found->second.pop_front();
+    if (reply != nullptr && replyLength > 0) {
+      const std::size_t count = std::min<std::size_t>(text.size(), replyLength - 1);
+      std::memcpy(reply, text.data(), count);
+      reply[count] = '\0';
+    }
+    return 0;
+  }
+
+ private:
+  std::map<std::string, std::deque<std::string>> replies_;
+};
+
+}  // namespace tavrelo::testing
