@@ -1,0 +1,449 @@
+// Threads: libpulse's threaded main loop runs one thread of its own; every
+// callback below (context and stream state, write requests, underflows, the
+// retry and wall-clock timers) runs there with the main loop's lock held.
+// Public calls come from any thread and take that same lock, so all state in
+// Impl is guarded by it. FrameSource::pull() is called under the lock, from
+// the loop thread or from wake(); it must not take locks that are held around
+// calls into this sink.
+#include "platform/audio/PulseSink.h"
+
+#include <pulse/pulseaudio.h>
+#include <pulse/rtclock.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+#include <vector>
+
+namespace tavrelo::audio {
+namespace {
+
+constexpr pa_usec_t kRetryUsec = 250'000;
+constexpr pa_usec_t kClockTickUsec = 20'000;
+
+std::int64_t usecToFrames(pa_usec_t usec) {
+  return static_cast<std::int64_t>(usec * kSampleRate / 1'000'000);
+}
+
+// Holds the main loop's lock for a scope.
+class LoopLock {
+ public:
+  explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
+  ~LoopLock() { pa_threaded_mainloop_unlock(loop_); }
+  LoopLock(const LoopLock&) = delete;
+  LoopLock& operator=(const LoopLock&) = delete;
+
+ private:
+  pa_threaded_mainloop* loop_;
+};
+
+void unrefOperation(pa_operation* op) {
+  if (op != nullptr) pa_operation_unref(op);
+}
+
+}  // namespace
+
+struct PulseSink::Impl {
+  PulseOptions options;
+  pa_threaded_mainloop* loop = nullptr;
+  pa_mainloop_api* api = nullptr;
+  pa_context* context = nullptr;
+  bool ready = false;       // context connected
+  bool everReady = false;
+  bool down = false;        // an outage has been logged and not yet ended
+  pa_time_event* retryTimer = nullptr;
+  pa_time_event* clockTimer = nullptr;
+
+  // The stream the engine asked for (a "session"); a pa_stream exists for it
+  // only while the server is there.
+  FrameSource* source = nullptr;
+  bool paused = false;
+  bool finished = false;    // the source said nothing follows
+  std::int64_t heardBefore = 0;  // frames already heard through earlier pa_streams or the clock
+  std::int64_t lastHeard = 0;
+
+  pa_stream* stream = nullptr;
+  std::int64_t streamPulled = 0;
+  bool drained = false;
+  pa_operation* drainOp = nullptr;
+
+  pa_usec_t clockOrigin = 0;
+  std::int64_t clockDue = 0;
+  std::vector<std::uint8_t> scratch;
+
+  SinkStats stats;
+
+  void log(const std::string& line) {
+    if (options.log) {
+      options.log(line);
+    } else {
+      std::fprintf(stderr, "%s\n", line.c_str());
+    }
+  }
+
+  // --- connection ---
+
+  void connect() {
+    context = pa_context_new(api, options.appName.c_str());
+    if (context == nullptr) {
+      reportDown("libpulse could not make a context");
+      scheduleRetry();
+      return;
+    }
+    pa_context_set_state_callback(context, &Impl::onContextState, this);
+    const char* server = options.server.empty() ? nullptr : options.server.c_str();
+    if (pa_context_connect(context, server, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+      reportDown(pa_strerror(pa_context_errno(context)));
+      dropContext();
+      scheduleRetry();
+    }
+  }
+
+  void dropContext() {
+    if (context == nullptr) return;
+    pa_context_set_state_callback(context, nullptr, nullptr);
+    pa_context_disconnect(context);
+    pa_context_unref(context);
+    context = nullptr;
+    ready = false;
+  }
+
+  void reportDown(const std::string& why) {
+    if (down) return;
+    down = true;
+    log("tavrelo: no sound server (" + why + "); the position follows the wall clock");
+  }
+
+  void scheduleRetry() {
+    if (retryTimer != nullptr) return;
+    timeval tv;
+    pa_timeval_add(pa_gettimeofday(&tv), kRetryUsec);
+    retryTimer = api->time_new(api, &tv, &Impl::onRetry, this);
+  }
+
+  static void onRetry(pa_mainloop_api* a, pa_time_event* e, const timeval*, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    a->time_free(e);
+    self->retryTimer = nullptr;
+    self->dropContext();
+    self->connect();
+  }
+
+  static void onContextState(pa_context* c, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    switch (pa_context_get_state(c)) {
+      case PA_CONTEXT_READY:
+        self->ready = true;
+        if (self->everReady) ++self->stats.reconnects;
+        self->everReady = true;
+        if (self->down) self->log("tavrelo: sound server back");
+        self->down = false;
+        self->stopClock();
+        if (self->source != nullptr) self->openStream();
+        break;
+      case PA_CONTEXT_FAILED:
+      case PA_CONTEXT_TERMINATED:
+        self->ready = false;
+        self->closeStream();
+        self->reportDown(pa_strerror(pa_context_errno(c)));
+        self->startClockIfNeeded();
+        // The context can't be freed inside its own callback: the retry does it.
+        self->scheduleRetry();
+        break;
+      default:
+        break;
+    }
+  }
+
+  // --- the pa_stream ---
+
+  void openStream() {
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, kChannels};
+    stream = pa_stream_new(context, "CD", &spec, nullptr);
+    if (stream == nullptr) {
+      log(std::string("tavrelo: the sound server refused a stream: ") +
+          pa_strerror(pa_context_errno(context)));
+      startClockIfNeeded();
+      return;
+    }
+    streamPulled = 0;
+    drained = false;
+    pa_stream_set_state_callback(stream, &Impl::onStreamState, this);
+    pa_stream_set_write_callback(stream, &Impl::onWritable, this);
+    pa_stream_set_underflow_callback(stream, &Impl::onUnderflow, this);
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength = static_cast<std::uint32_t>(
+        pa_usec_to_bytes(static_cast<pa_usec_t>(options.latencyMs) * 1000, &spec));
+    // One frame: play as soon as anything is there, and after an underrun
+    // wait for data rather than run the clock over silence.
+    attr.prebuf = kBytesPerFrame;
+    attr.minreq = static_cast<std::uint32_t>(-1);
+    attr.fragsize = static_cast<std::uint32_t>(-1);
+    auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING |
+                                                PA_STREAM_AUTO_TIMING_UPDATE |
+                                                PA_STREAM_ADJUST_LATENCY);
+    if (paused) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
+    const char* device = options.device.empty() ? nullptr : options.device.c_str();
+    if (pa_stream_connect_playback(stream, device, &attr, flags, nullptr, nullptr) < 0) {
+      log(std::string("tavrelo: could not play to the sound server: ") +
+          pa_strerror(pa_context_errno(context)));
+      closeStream();
+      startClockIfNeeded();
+    }
+  }
+
+  // Whatever the stream had pulled counts as heard: a lost server takes its
+  // queue with it, and the clock carries on from there.
+  void closeStream() {
+    if (stream == nullptr) return;
+    heardBefore += streamPulled;
+    streamPulled = 0;
+    if (drainOp != nullptr) {
+      pa_operation_cancel(drainOp);
+      pa_operation_unref(drainOp);
+      drainOp = nullptr;
+    }
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_set_write_callback(stream, nullptr, nullptr);
+    pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+    stream = nullptr;
+  }
+
+  static void onStreamState(pa_stream* s, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    if (s != self->stream) return;
+    const pa_stream_state_t state = pa_stream_get_state(s);
+    if (state == PA_STREAM_READY) {
+      self->writeSome();
+    } else if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
+      if (self->context != nullptr && pa_context_get_state(self->context) == PA_CONTEXT_READY) {
+        self->log(std::string("tavrelo: the sound stream failed: ") +
+                  pa_strerror(pa_context_errno(self->context)));
+        // Start over on a fresh connection rather than loop on a broken one.
+        self->ready = false;
+        self->closeStream();
+        self->startClockIfNeeded();
+        self->scheduleRetry();
+      }
+    }
+  }
+
+  static void onWritable(pa_stream*, size_t, void* user) { static_cast<Impl*>(user)->writeSome(); }
+
+  static void onUnderflow(pa_stream*, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    // The end of a finished stream is no underflow.
+    if (!self->finished) ++self->stats.underflows;
+  }
+
+  static void onDrained(pa_stream*, int success, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    unrefOperation(self->drainOp);
+    self->drainOp = nullptr;
+    if (success) self->drained = true;
+  }
+
+  void markFinished() {
+    finished = true;
+    if (stream != nullptr && drainOp == nullptr && !drained) {
+      drainOp = pa_stream_drain(stream, &Impl::onDrained, this);
+    }
+  }
+
+  void writeSome() {
+    if (stream == nullptr || source == nullptr || finished) return;
+    if (pa_stream_get_state(stream) != PA_STREAM_READY) return;
+    std::size_t room = pa_stream_writable_size(stream);
+    if (room == static_cast<std::size_t>(-1)) return;
+    while (room >= kBytesPerFrame) {
+      void* data = nullptr;
+      std::size_t length = room;
+      if (pa_stream_begin_write(stream, &data, &length) < 0 || data == nullptr) return;
+      length -= length % kBytesPerFrame;
+      const PullResult got = source->pull({static_cast<std::uint8_t*>(data), length});
+      if (got.bytes == 0) {
+        pa_stream_cancel_write(stream);
+      } else {
+        pa_stream_write(stream, data, got.bytes, nullptr, 0, PA_SEEK_RELATIVE);
+        const auto frames = static_cast<std::int64_t>(got.bytes / kBytesPerFrame);
+        streamPulled += frames;
+        stats.framesWritten += frames;
+      }
+      if (got.finished) {
+        markFinished();
+        return;
+      }
+      if (got.bytes < length) return;  // the source ran dry; wake() brings more
+      room -= got.bytes;
+    }
+  }
+
+  // --- the wall clock, standing in for a server ---
+
+  void startClockIfNeeded() {
+    if (source == nullptr || paused || finished || stream != nullptr || clockTimer != nullptr) {
+      return;
+    }
+    clockOrigin = pa_rtclock_now();
+    clockDue = 0;
+    timeval tv;
+    pa_timeval_add(pa_gettimeofday(&tv), kClockTickUsec);
+    clockTimer = api->time_new(api, &tv, &Impl::onClockTick, this);
+  }
+
+  void stopClock() {
+    if (clockTimer == nullptr) return;
+    api->time_free(clockTimer);
+    clockTimer = nullptr;
+  }
+
+  static void onClockTick(pa_mainloop_api*, pa_time_event* e, const timeval*, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    self->consumeOnClock();
+    if (self->clockTimer == nullptr) return;
+    timeval tv;
+    pa_timeval_add(pa_gettimeofday(&tv), kClockTickUsec);
+    self->api->time_restart(e, &tv);
+  }
+
+  // Discards what the wall clock says has been played since the last tick.
+  void consumeOnClock() {
+    if (source == nullptr) return;
+    const std::int64_t due = usecToFrames(pa_rtclock_now() - clockOrigin) - clockDue;
+    clockDue += due;
+    std::int64_t left = due;
+    scratch.resize(4096 * kBytesPerFrame);
+    while (left > 0) {
+      const std::size_t want =
+          static_cast<std::size_t>(std::min<std::int64_t>(left, 4096)) * kBytesPerFrame;
+      const PullResult got = source->pull({scratch.data(), want});
+      const auto frames = static_cast<std::int64_t>(got.bytes / kBytesPerFrame);
+      heardBefore += frames;
+      stats.framesWritten += frames;
+      left -= frames;
+      if (got.finished) {
+        finished = true;
+        stopClock();
+        return;
+      }
+      if (got.bytes < want) return;
+    }
+  }
+
+  std::int64_t heard() {
+    std::int64_t frames = heardBefore;
+    if (stream != nullptr && pa_stream_get_state(stream) == PA_STREAM_READY) {
+      pa_usec_t usec = 0;
+      if (drained) {
+        frames += streamPulled;
+      } else if (pa_stream_get_time(stream, &usec) == 0) {
+        frames += std::min(usecToFrames(usec), streamPulled);
+      }
+    }
+    // The server's clock is interpolated; never let the position step back.
+    lastHeard = std::max(lastHeard, frames);
+    return lastHeard;
+  }
+
+  void endSession() {
+    closeStream();
+    stopClock();
+    source = nullptr;
+    paused = false;
+    finished = false;
+    heardBefore = 0;
+    lastHeard = 0;
+  }
+};
+
+PulseSink::PulseSink(PulseOptions options) : impl_(std::make_unique<Impl>()) {
+  impl_->options = std::move(options);
+  impl_->loop = pa_threaded_mainloop_new();
+  if (impl_->loop == nullptr) throw std::runtime_error("libpulse: no main loop");
+  impl_->api = pa_threaded_mainloop_get_api(impl_->loop);
+  pa_threaded_mainloop_set_name(impl_->loop, "tavrelo-pulse");
+  if (pa_threaded_mainloop_start(impl_->loop) < 0) {
+    pa_threaded_mainloop_free(impl_->loop);
+    throw std::runtime_error("libpulse: the main loop did not start");
+  }
+  LoopLock lock(impl_->loop);
+  impl_->connect();
+}
+
+PulseSink::~PulseSink() {
+  {
+    LoopLock lock(impl_->loop);
+    impl_->endSession();
+    if (impl_->retryTimer != nullptr) impl_->api->time_free(impl_->retryTimer);
+    impl_->retryTimer = nullptr;
+    impl_->dropContext();
+  }
+  pa_threaded_mainloop_stop(impl_->loop);
+  pa_threaded_mainloop_free(impl_->loop);
+}
+
+void PulseSink::start(FrameSource& source, bool paused) {
+  LoopLock lock(impl_->loop);
+  impl_->endSession();
+  impl_->source = &source;
+  impl_->paused = paused;
+  if (impl_->ready) {
+    impl_->openStream();
+  } else {
+    impl_->startClockIfNeeded();
+  }
+}
+
+void PulseSink::pause() {
+  LoopLock lock(impl_->loop);
+  if (impl_->source == nullptr || impl_->paused) return;
+  impl_->paused = true;
+  if (impl_->stream != nullptr) {
+    unrefOperation(pa_stream_cork(impl_->stream, 1, nullptr, nullptr));
+  } else {
+    impl_->consumeOnClock();
+    impl_->stopClock();
+  }
+}
+
+void PulseSink::resume() {
+  LoopLock lock(impl_->loop);
+  if (impl_->source == nullptr || !impl_->paused) return;
+  impl_->paused = false;
+  if (impl_->stream != nullptr) {
+    unrefOperation(pa_stream_cork(impl_->stream, 0, nullptr, nullptr));
+    impl_->writeSome();
+  } else {
+    impl_->startClockIfNeeded();
+  }
+}
+
+void PulseSink::stop() {
+  LoopLock lock(impl_->loop);
+  impl_->endSession();
+}
+
+void PulseSink::wake() {
+  LoopLock lock(impl_->loop);
+  impl_->writeSome();
+}
+
+std::int64_t PulseSink::heardFrames() {
+  LoopLock lock(impl_->loop);
+  return impl_->heard();
+}
+
+SinkStats PulseSink::stats() {
+  LoopLock lock(impl_->loop);
+  return impl_->stats;
+}
+
+bool PulseSink::connected() {
+  LoopLock lock(impl_->loop);
+  return impl_->ready;
+}
+
+}  // namespace tavrelo::audio

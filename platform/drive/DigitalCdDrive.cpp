@@ -1,0 +1,481 @@
+// Threads: the caller's thread (any, one call at a time or several), the
+// reader thread started here, and the sink's own thread, which only pulls
+// from ring_.
+// Locks, always taken in this order: mutex_ (drive state, held briefly, never
+// across a disc read or a wait), then the sink's lock (calls into sink_), then
+// the ring's lock. sourceMutex_ serialises every use of the disc source and is
+// never taken while mutex_ is held. The reader decides what to read under
+// mutex_, reads under sourceMutex_ alone, and hands the result back under
+// mutex_ only if the play it read for is still current (serial_).
+#include "platform/drive/DigitalCdDrive.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+namespace tavrelo::drive {
+namespace {
+
+constexpr std::size_t kSectorBytes = disc::kSectorBytes;
+constexpr std::int64_t kFramesPerSector = disc::kStereoFramesPerSector;
+
+std::size_t secondsToBytes(int seconds) {
+  return static_cast<std::size_t>(seconds) * disc::kFramesPerSecond * kSectorBytes;
+}
+
+}  // namespace
+
+DigitalCdDrive::DigitalCdDrive(std::unique_ptr<disc::DiscSource> source,
+                               std::unique_ptr<audio::AudioSink> sink, EngineOptions options)
+    : source_(std::move(source)),
+      sink_(std::move(sink)),
+      options_(std::move(options)),
+      clock_(options_.clock != nullptr ? *options_.clock : systemClock()),
+      ring_(secondsToBytes(std::max(options_.ringSeconds, 1))) {
+  MediaSnapshot media;
+  {
+    std::lock_guard sourceLock(sourceMutex_);
+    try {
+      source_->setReadSpeed(options_.readSpeed);
+    } catch (const std::exception& e) {
+      // Some drives refuse speed changes; they read at their own pace.
+      fail(std::string("could not set the read speed: ") + e.what());
+    }
+    media = snapshotMedia();
+  }
+  {
+    std::lock_guard lock(mutex_);
+    adoptMediaLocked(media);
+  }
+  reader_ = std::thread([this] { run(); });
+}
+
+DigitalCdDrive::~DigitalCdDrive() {
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+    sink_->stop();
+  }
+  wakeReader_.notify_all();
+  reader_.join();
+}
+
+// ---- state the callers see ----
+
+DriveStatus DigitalCdDrive::status() {
+  std::lock_guard lock(mutex_);
+  DriveStatus s;
+  s.trayOpen = trayOpen_;
+  s.mediaPresent = mediaPresent_;
+  s.mediaGeneration = generation_;
+  s.audio = audio_;
+  s.position = (audio_ == AudioStatus::Playing || audio_ == AudioStatus::Paused)
+                   ? heardLbaLocked()
+                   : position_;
+  s.track = mediaPresent_ ? toc_.trackAt(s.position) : 0;
+  return s;
+}
+
+DriveError DigitalCdDrive::readToc(Toc& out) {
+  std::lock_guard lock(mutex_);
+  if (const DriveError e = checkMediaLocked(); e != DriveError::None) return e;
+  out = toc_;
+  return DriveError::None;
+}
+
+std::uint64_t DigitalCdDrive::playSerial() {
+  std::lock_guard lock(mutex_);
+  return serial_;
+}
+
+std::string DigitalCdDrive::lastError() {
+  std::lock_guard lock(mutex_);
+  return lastError_;
+}
+
+DriveError DigitalCdDrive::checkMediaLocked() const {
+  if (!mediaPresent_) return DriveError::NoMedia;
+  if (toc_.empty()) return DriveError::Hardware;
+  return DriveError::None;
+}
+
+Lba DigitalCdDrive::firstAudioStartLocked() const {
+  for (const disc::Track& track : toc_.tracks) {
+    if (track.audio) return track.start;
+  }
+  return toc_.empty() ? 0 : toc_.tracks.front().start;
+}
+
+Lba DigitalCdDrive::heardLbaLocked() {
+  const std::int64_t heard = sink_->heardFrames() / kFramesPerSector;
+  const std::int64_t last = std::max<std::int64_t>(playTo_ - 1, playFrom_);
+  return static_cast<Lba>(std::clamp<std::int64_t>(playFrom_ + heard, playFrom_, last));
+}
+
+// ---- commands ----
+
+void DigitalCdDrive::stopSoundLocked() {
+  sink_->stop();
+  ring_.clear();
+  ++serial_;
+  readDone_ = true;
+  filling_ = false;
+}
+
+DriveError DigitalCdDrive::play(Lba from, Lba to) {
+  {
+    std::lock_guard lock(mutex_);
+    if (const DriveError e = checkMediaLocked(); e != DriveError::None) return e;
+    if (from < toc_.tracks.front().start || from >= to || to > toc_.leadOut) {
+      return DriveError::OutOfRange;
+    }
+    stopSoundLocked();
+    playFrom_ = from;
+    playTo_ = to;
+    readNext_ = from;
+    readDone_ = false;
+    filling_ = true;
+    unreadableRun_ = 0;
+    readFailure_.clear();
+    audio_ = AudioStatus::Playing;
+    sink_->start(ring_, false);
+  }
+  wakeReader_.notify_all();
+  return DriveError::None;
+}
+
+DriveError DigitalCdDrive::pause() {
+  std::lock_guard lock(mutex_);
+  if (const DriveError e = checkMediaLocked(); e != DriveError::None) return e;
+  if (audio_ == AudioStatus::Playing) {
+    sink_->pause();
+    audio_ = AudioStatus::Paused;
+  }
+  return DriveError::None;
+}
+
+DriveError DigitalCdDrive::resume() {
+  std::lock_guard lock(mutex_);
+  if (const DriveError e = checkMediaLocked(); e != DriveError::None) return e;
+  if (audio_ != AudioStatus::Paused) return DriveError::NotPaused;
+  sink_->resume();
+  audio_ = AudioStatus::Playing;
+  return DriveError::None;
+}
+
+DriveError DigitalCdDrive::stop() {
+  std::lock_guard lock(mutex_);
+  if (const DriveError e = checkMediaLocked(); e != DriveError::None) return e;
+  if (audio_ == AudioStatus::Playing || audio_ == AudioStatus::Paused) {
+    position_ = heardLbaLocked();
+  }
+  stopSoundLocked();
+  audio_ = AudioStatus::Stopped;
+  return DriveError::None;
+}
+
+DriveError DigitalCdDrive::seek(Lba to) {
+  std::lock_guard lock(mutex_);
+  if (const DriveError e = checkMediaLocked(); e != DriveError::None) return e;
+  if (to < toc_.tracks.front().start || to >= toc_.leadOut) return DriveError::OutOfRange;
+  stopSoundLocked();
+  audio_ = AudioStatus::Stopped;
+  position_ = to;
+  return DriveError::None;
+}
+
+DriveError DigitalCdDrive::openTray() {
+  {
+    std::lock_guard lock(mutex_);
+    stopSoundLocked();
+    audio_ = AudioStatus::Stopped;
+    ++mediaEpoch_;
+  }
+  MediaSnapshot media;
+  {
+    std::lock_guard sourceLock(sourceMutex_);
+    try {
+      source_->eject();
+    } catch (const std::exception& e) {
+      fail(std::string("the tray did not open: ") + e.what());
+      return DriveError::Hardware;
+    }
+    media = snapshotMedia();
+  }
+  std::lock_guard lock(mutex_);
+  ++mediaEpoch_;
+  adoptMediaLocked(media);
+  return DriveError::None;
+}
+
+DriveError DigitalCdDrive::closeTray() {
+  MediaSnapshot media;
+  {
+    std::lock_guard sourceLock(sourceMutex_);
+    try {
+      source_->closeTray();
+    } catch (const std::exception& e) {
+      fail(std::string("the tray did not close: ") + e.what());
+      return DriveError::Hardware;
+    }
+    media = snapshotMedia();
+  }
+  std::lock_guard lock(mutex_);
+  ++mediaEpoch_;
+  adoptMediaLocked(media);
+  return DriveError::None;
+}
+
+// ---- media ----
+
+DigitalCdDrive::MediaSnapshot DigitalCdDrive::snapshotMedia() {
+  MediaSnapshot media;
+  media.state = source_->mediaState();
+  media.generation = source_->mediaGeneration();
+  if (media.state == disc::MediaState::DiscPresent) {
+    try {
+      media.toc = source_->readToc();
+    } catch (const std::exception& e) {
+      media.tocError = e.what();
+    }
+  }
+  return media;
+}
+
+void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
+  const bool present = media.state == disc::MediaState::DiscPresent;
+  const bool changed = present != mediaPresent_ || media.generation != generation_ ||
+                       (present && media.toc != toc_);
+  trayOpen_ = media.state == disc::MediaState::TrayOpen;
+  generation_ = media.generation;
+  if (!changed) return;
+  if (audio_ == AudioStatus::Playing || audio_ == AudioStatus::Paused) {
+    stopSoundLocked();
+    audio_ = present ? AudioStatus::Stopped : AudioStatus::Error;
+    if (!present) lastError_ = "the disc went away during play";
+  }
+  mediaPresent_ = present;
+  toc_ = present ? media.toc : Toc{};
+  if (!media.tocError.empty()) {
+    lastError_ = "the table of contents could not be read: " + media.tocError;
+  }
+  position_ = firstAudioStartLocked();
+}
+
+void DigitalCdDrive::pollMedia() {
+  std::uint64_t epoch = 0;
+  std::uint64_t knownGeneration = 0;
+  {
+    std::lock_guard lock(mutex_);
+    epoch = mediaEpoch_;
+    knownGeneration = generation_;
+  }
+  MediaSnapshot media;
+  {
+    std::lock_guard sourceLock(sourceMutex_);
+    media.state = source_->mediaState();
+    media.generation = source_->mediaGeneration();
+    if (media.generation == knownGeneration) {
+      std::lock_guard lock(mutex_);
+      trayOpen_ = media.state == disc::MediaState::TrayOpen;
+      return;
+    }
+    if (media.state == disc::MediaState::DiscPresent) {
+      try {
+        media.toc = source_->readToc();
+      } catch (const std::exception& e) {
+        media.tocError = e.what();
+      }
+    }
+  }
+  std::lock_guard lock(mutex_);
+  if (epoch != mediaEpoch_) return;  // a tray move since; its result stands
+  adoptMediaLocked(media);
+}
+
+// ---- events ----
+
+void DigitalCdDrive::post(const DriveEvent& event) {
+  std::lock_guard lock(mutex_);
+  applyLocked(event);
+}
+
+void DigitalCdDrive::applyLocked(const DriveEvent& event) {
+  if (event.serial != serial_) return;
+  if (audio_ != AudioStatus::Playing && audio_ != AudioStatus::Paused) return;
+  switch (event.kind) {
+    case DriveEvent::Kind::EndOfRange:
+      if (!readFailure_.empty()) {
+        // What could be read has been heard; the drive stops where reading failed.
+        position_ = std::clamp(readNext_, playFrom_, std::max(playTo_ - 1, playFrom_));
+        stopSoundLocked();
+        audio_ = AudioStatus::Error;
+        lastError_ = readFailure_;
+      } else {
+        const bool endOfDisc = playTo_ >= toc_.leadOut;
+        stopSoundLocked();
+        audio_ = AudioStatus::Stopped;
+        position_ = endOfDisc ? firstAudioStartLocked() : playTo_;
+      }
+      break;
+    case DriveEvent::Kind::SourceFailed:
+      // The ring plays out first, so the listener hears everything read
+      // before the failure; the end of that is the end of the play.
+      if (readFailure_.empty()) fail(event.reason);
+      readFailure_ = event.reason;
+      readDone_ = true;
+      ring_.closeInput();
+      break;
+  }
+}
+
+void DigitalCdDrive::fail(const std::string& why) {
+  const std::string line = "tavrelo: " + source_->describe() + ": " + why;
+  if (options_.log) {
+    options_.log(line);
+  } else {
+    std::fprintf(stderr, "%s\n", line.c_str());
+  }
+}
+
+// ---- the reader thread ----
+
+void DigitalCdDrive::run() {
+  std::int64_t lastMediaPoll = clock_.nowMs();
+  std::unique_lock lock(mutex_);
+  while (!quit_) {
+    ReadJob job;
+    if (nextJobLocked(job)) {
+      lock.unlock();
+      readJob(job);
+      lock.lock();
+      continue;
+    }
+    const bool playing = audio_ == AudioStatus::Playing;
+    wakeReader_.wait_for(lock, std::chrono::milliseconds(options_.pollMs));
+    if (quit_) break;
+    lock.unlock();
+    if (playing) checkEnd();
+    const std::int64_t now = clock_.nowMs();
+    if (now - lastMediaPoll >= options_.mediaPollMs) {
+      lastMediaPoll = now;
+      pollMedia();
+    }
+    lock.lock();
+  }
+}
+
+bool DigitalCdDrive::nextJobLocked(ReadJob& job) {
+  if (audio_ != AudioStatus::Playing && audio_ != AudioStatus::Paused) return false;
+  if (readDone_) return false;
+  const std::size_t chunkBytes = static_cast<std::size_t>(options_.chunkSectors) * kSectorBytes;
+  const std::size_t filled = ring_.size();
+  if (filled < secondsToBytes(options_.lowMarkSeconds)) filling_ = true;
+  if (ring_.capacity() - filled < chunkBytes) filling_ = false;
+  if (!filling_) return false;
+  const int chunk = readNext_ == playFrom_ ? options_.firstChunkSectors : options_.chunkSectors;
+  job.serial = serial_;
+  job.lba = readNext_;
+  job.count = std::max(1, std::min(chunk, playTo_ - readNext_));
+  return true;
+}
+
+void DigitalCdDrive::readJob(const ReadJob& job) {
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(job.count) * kSectorBytes);
+  int got = 0;
+  std::string why;
+  bool ok = false;
+  {
+    std::lock_guard sourceLock(sourceMutex_);
+    ok = readWithRetries(job.lba, job.count, buffer.data(), got, why);
+  }
+  if (!ok) {
+    post(DriveEvent{.serial = job.serial, .kind = DriveEvent::Kind::SourceFailed, .reason = why});
+    return;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    if (job.serial != serial_) return;  // a newer play cleared the ring meanwhile
+    ring_.push({buffer.data(), static_cast<std::size_t>(got) * kSectorBytes});
+    readNext_ = job.lba + got;
+    if (readNext_ >= playTo_ || got < job.count) {
+      readDone_ = true;
+      ring_.closeInput();
+    }
+  }
+  sink_->wake();
+}
+
+bool DigitalCdDrive::readWithRetries(Lba lba, int count, std::uint8_t* out, int& got,
+                                     std::string& why) {
+  const auto bytes = [](int sectors) { return static_cast<std::size_t>(sectors) * kSectorBytes; };
+  for (int attempt = 0; attempt <= options_.retries; ++attempt) {
+    try {
+      got = source_->readAudio(lba, count, {out, bytes(count)});
+      unreadableRun_ = 0;
+      return true;
+    } catch (const std::exception&) {
+      // Fall through to smaller reads.
+    }
+  }
+  // Sector by sector, so one bad sector costs 1/75 s of silence, not a chunk.
+  got = count;
+  int bad = 0;
+  std::string firstError;
+  for (int i = 0; i < count; ++i) {
+    std::uint8_t* sector = out + bytes(i);
+    bool read = false;
+    for (int attempt = 0; attempt <= options_.retries && !read; ++attempt) {
+      try {
+        const int n = source_->readAudio(lba + i, 1, {sector, bytes(1)});
+        if (n == 0) {  // past the lead-out: the disc is shorter than its TOC said
+          got = i;
+          return true;
+        }
+        read = true;
+      } catch (const std::exception& e) {
+        if (firstError.empty()) firstError = e.what();
+      }
+    }
+    if (read) {
+      unreadableRun_ = 0;
+      continue;
+    }
+    std::memset(sector, 0, bytes(1));
+    ++bad;
+    ++unreadableRun_;
+    if (source_->mediaState() != disc::MediaState::DiscPresent) {
+      why = "the disc went away during play";
+      return false;
+    }
+    if (unreadableRun_ >= options_.maxUnreadableRun) {
+      why = std::to_string(unreadableRun_) + " sectors in a row could not be read (up to LBA " +
+            std::to_string(lba + i) + "): " + firstError;
+      return false;
+    }
+  }
+  if (bad > 0) {
+    fail(std::to_string(bad) + " unreadable sector(s) from LBA " + std::to_string(lba) +
+         " played as silence: " + firstError);
+  }
+  return true;
+}
+
+void DigitalCdDrive::checkEnd() {
+  std::uint64_t serial = 0;
+  std::int64_t total = 0;
+  {
+    std::lock_guard lock(mutex_);
+    if (audio_ != AudioStatus::Playing || !readDone_) return;
+    serial = serial_;
+    total = static_cast<std::int64_t>(readNext_ - playFrom_) * kFramesPerSector;
+  }
+  // Asked without mutex_: a play or seek meanwhile makes the event stale.
+  if (sink_->heardFrames() >= total) {
+    post(DriveEvent{.serial = serial, .kind = DriveEvent::Kind::EndOfRange, .reason = {}});
+  }
+}
+
+}  // namespace tavrelo::drive

@@ -1,0 +1,141 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/audio/AudioSink.h"
+#include "platform/disc/DiscSource.h"
+#include "platform/drive/CdDrive.h"
+#include "platform/drive/Clock.h"
+#include "platform/drive/SampleRing.h"
+
+namespace tavrelo::drive {
+
+struct EngineOptions {
+  int ringSeconds = 4;         // audio read ahead of the listener
+  int lowMarkSeconds = 2;      // reading resumes below this, and runs until the ring is full
+  int chunkSectors = 25;       // one steady read: a third of a second
+  int firstChunkSectors = 3;   // the first read of a play is short, so sound starts at once
+  int readSpeed = 4;           // asked of drives with a motor, in "x"
+  int retries = 2;             // extra attempts for a chunk, then for each of its sectors
+  int maxUnreadableRun = 150;  // this many unreadable sectors in a row: the disc is gone
+  int pollMs = 20;             // how often the reader looks at the clock and the ring
+  int mediaPollMs = 300;       // how often an idle reader asks the source about its tray
+  Clock* clock = nullptr;      // null: the system clock
+  // Where the drive says why it gave up or played silence. Default: stderr.
+  std::function<void(const std::string&)> log;
+};
+
+// Something that happened on another thread, stamped with the play it
+// belongs to; it is dropped when the drive has moved on to another play.
+struct DriveEvent {
+  enum class Kind {
+    EndOfRange,    // the listener has heard the last frame of the play range
+    SourceFailed,  // the disc can't be read any more; `reason` says why. What was
+                   // read still plays, then the drive stops with AudioStatus::Error.
+  };
+  std::uint64_t serial = 0;
+  Kind kind = Kind::EndOfRange;
+  std::string reason;
+};
+
+// The digital CD drive: reads the disc through a DiscSource into a ring of a
+// few seconds and plays it to an AudioSink as one gapless stream. The
+// position is what the sink's clock says has been heard.
+class DigitalCdDrive final : public CdDrive {
+ public:
+  // Reads the disc's state and TOC before returning (the one call that may
+  // wait for a disc to spin up).
+  DigitalCdDrive(std::unique_ptr<disc::DiscSource> source, std::unique_ptr<audio::AudioSink> sink,
+                 EngineOptions options = {});
+  ~DigitalCdDrive() override;
+  DigitalCdDrive(const DigitalCdDrive&) = delete;
+  DigitalCdDrive& operator=(const DigitalCdDrive&) = delete;
+
+  DriveStatus status() override;
+  DriveError readToc(Toc& out) override;
+  DriveError play(Lba from, Lba to) override;
+  DriveError pause() override;
+  DriveError resume() override;
+  DriveError stop() override;
+  DriveError seek(Lba to) override;
+  DriveError openTray() override;
+  DriveError closeTray() override;
+
+  // Any thread: applies the event unless its serial is no longer current.
+  void post(const DriveEvent& event);
+  // The serial of the current play; every play, stop, seek, end and tray move
+  // starts a new one.
+  std::uint64_t playSerial();
+  // Why the drive last gave up or failed a command; empty when it never did.
+  std::string lastError();
+
+ private:
+  struct ReadJob {
+    std::uint64_t serial = 0;
+    Lba lba = 0;
+    int count = 0;
+  };
+  struct MediaSnapshot {
+    disc::MediaState state = disc::MediaState::NoDisc;
+    std::uint64_t generation = 0;
+    Toc toc;
+    std::string tocError;
+  };
+
+  void run();
+  bool nextJobLocked(ReadJob& job);
+  void readJob(const ReadJob& job);
+  // Reads with retries; unreadable sectors become silence. Returns false, with
+  // `why`, when the source is taken as gone.
+  bool readWithRetries(Lba lba, int count, std::uint8_t* out, int& got, std::string& why);
+  void checkEnd();
+  void pollMedia();
+  MediaSnapshot snapshotMedia();  // the caller holds sourceMutex_
+  void adoptMediaLocked(const MediaSnapshot& media);
+  void applyLocked(const DriveEvent& event);
+  void stopSoundLocked();
+  Lba heardLbaLocked();
+  Lba firstAudioStartLocked() const;
+  DriveError checkMediaLocked() const;
+  void fail(const std::string& why);
+
+  const std::unique_ptr<disc::DiscSource> source_;
+  const std::unique_ptr<audio::AudioSink> sink_;
+  const EngineOptions options_;
+  Clock& clock_;
+  SampleRing ring_;
+
+  // Guards every member below; never held while reading the disc.
+  std::mutex mutex_;
+  std::condition_variable wakeReader_;
+  bool quit_ = false;
+  std::uint64_t serial_ = 1;
+  AudioStatus audio_ = AudioStatus::Stopped;
+  Lba position_ = 0;  // where a play starts when not playing
+  Lba playFrom_ = 0;  // the current play's range [playFrom_, playTo_)
+  Lba playTo_ = 0;
+  Lba readNext_ = 0;
+  bool readDone_ = false;
+  bool filling_ = false;
+  bool trayOpen_ = false;
+  bool mediaPresent_ = false;
+  std::uint64_t generation_ = 0;
+  std::uint64_t mediaEpoch_ = 0;  // bumped by tray moves, so an older poll is not applied
+  Toc toc_;
+  std::string lastError_;
+  std::string readFailure_;  // why the current play's reading ended early
+
+  // Serialises every use of source_ (reads, polls, tray moves).
+  std::mutex sourceMutex_;
+  int unreadableRun_ = 0;  // reader thread only
+
+  std::thread reader_;
+};
+
+}  // namespace tavrelo::drive
