@@ -226,11 +226,17 @@ const Region& TestDisc::regionAt(Lba lba) const {
 }
 
 void TestDisc::expectedSector(Lba lba, std::span<std::uint8_t> out) const {
-  fillSector(regionAt(lba), lba, out);
+  const Region& region = regionAt(lba);
+  if (region.kind == Region::Kind::Data) {
+    std::fill_n(out.begin(), disc::kSectorBytes, std::uint8_t{0});
+    return;
+  }
+  fillSector(region, lba, out);
 }
 
 std::int16_t TestDisc::sampleAt(Lba lba, int frame, int channel) const {
   const Region& region = regionAt(lba);
+  if (region.kind == Region::Kind::Data) return 0;
   const auto lo = regionByte(region, lba, frame * 4 + channel * 2);
   const auto hi = regionByte(region, lba, frame * 4 + channel * 2 + 1);
   return static_cast<std::int16_t>(lo | (hi << 8));

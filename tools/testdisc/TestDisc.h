@@ -81,8 +81,8 @@ class TestDisc {
   disc::Toc toc;                             // what a correct reader reports
   std::vector<Region> regions;               // ordered, contiguous from 150 to the lead-out
 
-  // The 2352 bytes a correct reader returns for the sector at `lba`
-  // (little-endian interleaved stereo for audio; raw bytes for data sectors).
+  // The 2352 bytes a correct reader returns for the sector at `lba`:
+  // little-endian interleaved stereo; data sectors read as silence.
   void expectedSector(Lba lba, std::span<std::uint8_t> out) const;
   // One sample (channel 0 is left) at `frame` (0..587) of the sector at `lba`.
   std::int16_t sampleAt(Lba lba, int frame, int channel) const;

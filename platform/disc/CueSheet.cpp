@@ -1,0 +1,365 @@
+// libcue keeps its parser state in globals and is not re-entrant, so every
+// call into it holds libcueMutex(). Nothing else here is shared.
+#include "platform/disc/CueSheet.h"
+
+#include <libcue.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "platform/disc/DiscSource.h"
+
+namespace tavrelo::disc {
+namespace {
+
+std::mutex& libcueMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+struct CdDeleter {
+  void operator()(Cd* cd) const { cd_delete(cd); }
+};
+using CdPtr = std::unique_ptr<Cd, CdDeleter>;
+
+[[noreturn]] void fail(int line, const std::string& message) {
+  throw DiscError("line " + std::to_string(line) + ": " + message);
+}
+
+// Shows a piece of the sheet in a message: printable ASCII, at most 24 characters.
+std::string shown(std::string_view text) {
+  std::string out;
+  for (char c : text.substr(0, 24)) {
+    const auto u = static_cast<unsigned char>(c);
+    out += (u >= 0x20 && u < 0x7f) ? c : '?';
+  }
+  if (text.size() > 24) out += "...";
+  return out;
+}
+
+std::string upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view text) {
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Splits off the first blank-separated word.
+std::string_view nextWord(std::string_view& rest) {
+  rest = trim(rest);
+  std::size_t end = 0;
+  while (end < rest.size() && !isBlank(rest[end])) ++end;
+  const std::string_view word = rest.substr(0, end);
+  rest = trim(rest.substr(end));
+  return word;
+}
+
+std::optional<int> smallNumber(std::string_view text, int maxDigits) {
+  if (text.empty() || static_cast<int>(text.size()) > maxDigits) return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+// "mm:ss:ff" to sectors; minutes up to 99, seconds below 60, frames below 75.
+std::int64_t msfSectors(std::string_view text, int line, const char* what) {
+  auto bad = [&] {
+    fail(line, std::string(what) + " \"" + shown(text) + "\" is not a time mm:ss:ff");
+  };
+  const std::size_t a = text.find(':');
+  const std::size_t b = a == std::string_view::npos ? a : text.find(':', a + 1);
+  if (b == std::string_view::npos) bad();
+  const auto m = smallNumber(text.substr(0, a), 3);
+  const auto s = smallNumber(text.substr(a + 1, b - a - 1), 2);
+  const auto f = smallNumber(text.substr(b + 1), 2);
+  if (!m || !s || !f || *s >= 60 || *f >= 75) bad();
+  return (static_cast<std::int64_t>(*m) * 60 + *s) * 75 + *f;
+}
+
+struct ModeInfo {
+  const char* name;
+  int blockBytes;
+  bool audio;
+};
+constexpr std::array<ModeInfo, 5> kModes{{{"AUDIO", 2352, true},
+                                          {"MODE1/2352", 2352, false},
+                                          {"MODE1/2048", 2048, false},
+                                          {"MODE2/2352", 2352, false},
+                                          {"MODE2/2336", 2336, false}}};
+
+bool ignoredKeyword(const std::string& keyword) {
+  static constexpr std::array<std::string_view, 17> kIgnored{
+      "REM",      "CATALOG",  "CDTEXTFILE", "TITLE",     "PERFORMER", "SONGWRITER",
+      "COMPOSER", "ARRANGER", "MESSAGE",    "ISRC",      "FLAGS",     "DISC_ID",
+      "GENRE",    "UPC_EAN",  "SIZE_INFO",  "TOC_INFO1", "TOC_INFO2"};
+  return std::find(kIgnored.begin(), kIgnored.end(), keyword) != kIgnored.end();
+}
+
+std::string msfText(std::int64_t sectors) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%02lld:%02lld:%02lld",
+                static_cast<long long>(sectors / 4500), static_cast<long long>(sectors / 75 % 60),
+                static_cast<long long>(sectors % 75));
+  return buffer;
+}
+
+class Parser {
+ public:
+  CueSheet sheet;
+  // The sheet as libcue gets it: one canonical line per line read, blank
+  // for the lines it need not see, so its line numbers stay ours.
+  std::string canonical;
+
+  void parseLine(std::string_view text, int line) {
+    std::string_view rest = trim(text);
+    if (rest.empty()) {
+      canonical += '\n';
+      return;
+    }
+    const std::string keyword = upper(nextWord(rest));
+    if (keyword == "FILE") {
+      parseFile(rest, line);
+    } else if (keyword == "TRACK") {
+      parseTrack(rest, line);
+    } else if (keyword == "INDEX") {
+      parseIndex(rest, line);
+    } else if (keyword == "PREGAP" || keyword == "POSTGAP") {
+      parseGap(keyword, rest, line);
+    } else if (ignoredKeyword(keyword)) {
+      canonical += '\n';
+    } else {
+      fail(line, "\"" + shown(keyword) + "\" is not a CUE sheet command");
+    }
+  }
+
+  void finish(int lastLine) {
+    if (sheet.tracks.empty()) {
+      fail(lastLine, sheet.files.empty() ? "the sheet has no FILE and no TRACK; is it a CUE sheet?"
+                                         : "the sheet has no TRACK");
+    }
+    checkTrackComplete();
+    for (std::size_t f = 0; f < sheet.files.size(); ++f) {
+      bool used = false;
+      for (const SheetTrack& track : sheet.tracks) {
+        for (const SheetIndex& index : track.indexes)
+          used = used || index.file == static_cast<int>(f);
+      }
+      if (!used) {
+        fail(sheet.files[f].line, "FILE \"" + shown(sheet.files[f].name) + "\" holds no INDEX");
+      }
+    }
+  }
+
+ private:
+  void parseFile(std::string_view rest, int line) {
+    SheetFile file;
+    file.line = line;
+    std::string_view typeWord;
+    if (!rest.empty() && rest.front() == '"') {
+      const std::size_t close = rest.find('"', 1);
+      if (close == std::string_view::npos) fail(line, "the file name has no closing quote");
+      file.name = std::string(rest.substr(1, close - 1));
+      rest = trim(rest.substr(close + 1));
+      typeWord = nextWord(rest);
+    } else {
+      const std::size_t lastBlank = rest.find_last_of(" \t");
+      if (lastBlank == std::string_view::npos) fail(line, "FILE needs a name and a type");
+      file.name = std::string(trim(rest.substr(0, lastBlank)));
+      typeWord = trim(rest.substr(lastBlank + 1));
+      rest = {};
+    }
+    if (file.name.empty()) fail(line, "FILE has an empty name");
+    if (file.name.find('"') != std::string::npos) fail(line, "the file name holds a quote");
+    if (typeWord.empty()) fail(line, "FILE \"" + shown(file.name) + "\" has no type");
+    if (!rest.empty()) fail(line, "unexpected \"" + shown(rest) + "\" after the FILE type");
+    const std::string type = upper(typeWord);
+    if (type == "BINARY") {
+      file.type = SheetFileType::Binary;
+    } else if (type == "MOTOROLA") {
+      file.type = SheetFileType::Motorola;
+    } else if (type == "WAVE" || type == "AIFF" || type == "MP3" || type == "FLAC") {
+      file.type = SheetFileType::Audio;
+    } else {
+      fail(line, "file type \"" + shown(typeWord) +
+                     "\" is not BINARY, MOTOROLA, WAVE, AIFF, FLAC or MP3");
+    }
+    sheet.files.push_back(std::move(file));
+    const SheetFileType added = sheet.files.back().type;
+    const char* libcueType = added == SheetFileType::Binary     ? "BINARY"
+                             : added == SheetFileType::Motorola ? "MOTOROLA"
+                                                                : "WAVE";
+    // libcue's lexer takes a quoted name up to the next quote; ours holds none.
+    canonical += "FILE \"" + sheet.files.back().name + "\" " + libcueType + "\n";
+  }
+
+  void parseTrack(std::string_view rest, int line) {
+    if (sheet.files.empty()) fail(line, "TRACK comes before any FILE");
+    checkTrackComplete();
+    const std::string_view numberWord = nextWord(rest);
+    const auto number = smallNumber(numberWord, 2);
+    if (!number || *number < 1 || *number > 99) {
+      fail(line, "track number \"" + shown(numberWord) + "\" is not from 1 to 99");
+    }
+    const int expected = sheet.tracks.empty() ? 1 : sheet.tracks.back().number + 1;
+    if (*number != expected) {
+      fail(line, sheet.tracks.empty()
+                     ? "the first track is " + std::to_string(*number) + "; it must be 1"
+                     : "track " + std::to_string(*number) + " follows track " +
+                           std::to_string(expected - 1) +
+                           "; tracks are numbered 1, 2, 3... in order");
+    }
+    const std::string mode = upper(nextWord(rest));
+    if (!rest.empty()) fail(line, "unexpected \"" + shown(rest) + "\" after the track mode");
+    const auto info = std::find_if(kModes.begin(), kModes.end(),
+                                   [&](const ModeInfo& m) { return mode == m.name; });
+    if (info == kModes.end()) {
+      fail(line, "track mode \"" + shown(mode) + "\" is not supported");
+    }
+    SheetTrack track;
+    track.number = *number;
+    track.mode = mode;
+    track.blockBytes = info->blockBytes;
+    track.audio = info->audio;
+    track.line = line;
+    sheet.tracks.push_back(std::move(track));
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "TRACK %02d %s\n", *number, info->name);
+    canonical += buffer;
+  }
+
+  void parseIndex(std::string_view rest, int line) {
+    if (sheet.tracks.empty()) fail(line, "INDEX comes before any TRACK");
+    SheetTrack& track = sheet.tracks.back();
+    const std::string_view numberWord = nextWord(rest);
+    const auto number = smallNumber(numberWord, 2);
+    if (!number) fail(line, "index number \"" + shown(numberWord) + "\" is not from 0 to 99");
+    const std::string_view timeWord = nextWord(rest);
+    const std::int64_t sector = msfSectors(timeWord, line, "INDEX time");
+    if (!rest.empty()) fail(line, "unexpected \"" + shown(rest) + "\" after the INDEX time");
+    if (track.indexes.empty() ? *number > 1 : *number != track.indexes.back().number + 1) {
+      fail(line, "INDEX " + std::to_string(*number) + " of track " + std::to_string(track.number) +
+                     (track.indexes.empty() ? " comes before INDEX 01"
+                                            : " does not follow INDEX " +
+                                                  std::to_string(track.indexes.back().number)));
+    }
+    const int file = static_cast<int>(sheet.files.size()) - 1;
+    if (lastIndexFile_ == file && sector <= lastIndexSector_) {
+      fail(line, "INDEX " + std::to_string(*number) + " of track " + std::to_string(track.number) +
+                     " at " + msfText(sector) + " does not come after the previous index at " +
+                     msfText(lastIndexSector_) + " of the same file");
+    }
+    if (track.postgap > 0) fail(line, "INDEX comes after the track's POSTGAP");
+    lastIndexFile_ = file;
+    lastIndexSector_ = sector;
+    track.indexes.push_back({*number, sector, file, line});
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "INDEX %02d %s\n", *number, msfText(sector).c_str());
+    canonical += buffer;
+  }
+
+  void parseGap(const std::string& keyword, std::string_view rest, int line) {
+    if (sheet.tracks.empty()) fail(line, keyword + " comes before any TRACK");
+    SheetTrack& track = sheet.tracks.back();
+    const std::int64_t sectors = msfSectors(nextWord(rest), line, keyword.c_str());
+    if (!rest.empty())
+      fail(line, "unexpected \"" + shown(rest) + "\" after the " + keyword + " time");
+    if (keyword == "PREGAP") {
+      if (!track.indexes.empty()) fail(line, "PREGAP comes after the track's INDEX lines");
+      if (track.pregap > 0) fail(line, "the track has a second PREGAP");
+      track.pregap = sectors;
+    } else {
+      if (track.indexes.empty()) fail(line, "POSTGAP comes before the track's INDEX lines");
+      if (track.postgap > 0) fail(line, "the track has a second POSTGAP");
+      track.postgap = sectors;
+    }
+    canonical += keyword + " " + msfText(sectors) + "\n";
+  }
+
+  void checkTrackComplete() const {
+    if (sheet.tracks.empty()) return;
+    const SheetTrack& track = sheet.tracks.back();
+    const bool hasOne = std::any_of(track.indexes.begin(), track.indexes.end(),
+                                    [](const SheetIndex& i) { return i.number == 1; });
+    if (!hasOne) fail(track.line, "track " + std::to_string(track.number) + " has no INDEX 01");
+  }
+
+  int lastIndexFile_ = -1;
+  std::int64_t lastIndexSector_ = 0;
+};
+
+// libcue reads the canonical text as a second opinion: its track count, modes
+// and INDEX 01 times must agree with ours.
+void crossCheck(const Parser& parser) {
+  std::lock_guard lock(libcueMutex());
+  const CdPtr cd(cue_parse_string(parser.canonical.c_str()));
+  if (!cd) throw DiscError("the sheet could not be parsed (libcue refused it)");
+  const std::vector<SheetTrack>& tracks = parser.sheet.tracks;
+  if (cd_get_ntrack(cd.get()) != static_cast<int>(tracks.size())) {
+    throw DiscError("the sheet is ambiguous: libcue finds " +
+                    std::to_string(cd_get_ntrack(cd.get())) + " tracks, not " +
+                    std::to_string(tracks.size()));
+  }
+  for (const SheetTrack& track : tracks) {
+    const ::Track* theirs = cd_get_track(cd.get(), track.number);
+    if (theirs == nullptr || track_get_index(theirs, 1) != track.indexOne().sector ||
+        (track_get_mode(theirs) == MODE_AUDIO) != track.audio) {
+      fail(track.line, "track " + std::to_string(track.number) + " is read differently by libcue");
+    }
+  }
+}
+
+}  // namespace
+
+const SheetIndex& SheetTrack::indexOne() const {
+  for (const SheetIndex& index : indexes) {
+    if (index.number == 1) return index;
+  }
+  throw DiscError("track " + std::to_string(number) + " has no INDEX 01");
+}
+
+CueSheet parseCueSheet(std::string_view text) {
+  if (text.size() > kMaxSheetBytes) {
+    throw DiscError("the sheet is " + std::to_string(text.size()) +
+                    " bytes long; a CUE sheet is a small text file");
+  }
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  if (text.find('\0') != std::string_view::npos) {
+    throw DiscError("the sheet holds NUL bytes; it is not a text file");
+  }
+  Parser parser;
+  int line = 0;
+  while (!text.empty()) {
+    ++line;
+    std::size_t end = text.find_first_of("\r\n");
+    const std::string_view current = text.substr(0, end);
+    if (end == std::string_view::npos) {
+      text = {};
+    } else {
+      // CRLF counts as one line end, as do a lone CR and a lone LF.
+      if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+      text.remove_prefix(end + 1);
+    }
+    parser.parseLine(current, line);
+  }
+  parser.finish(std::max(line, 1));
+  crossCheck(parser);
+  return std::move(parser.sheet);
+}
+
+}  // namespace tavrelo::disc
