@@ -1,0 +1,24 @@
+#include "about/ClickableLabel.h"
+
+#include <QMouseEvent>
+
+namespace tavrelo::about {
+
+ClickableLabel::ClickableLabel(QWidget* parent) : QLabel(parent) {
+  setFocusPolicy(Qt::NoFocus);
+}
+
+void ClickableLabel::mousePressEvent(QMouseEvent* event) {
+  pressed_ = event->button() == Qt::LeftButton;
+  event->accept();
+}
+
+void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
+  const bool click =
+      pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+  pressed_ = false;
+  event->accept();
+  if (click) emit clicked();
+}
+
+}  // namespace tavrelo::about
