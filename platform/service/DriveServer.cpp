@@ -1,0 +1,196 @@
+// Threads: one thread (the caller of runDriveService) accepts clients and
+// serves every request in turn; nothing here is shared with another thread.
+// The drives it holds run their own reader and sound threads behind CdDrive.
+// A signal handler may set the stop flag, an atomic read once per poll.
+
+#include "platform/service/DriveServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <list>
+#include <vector>
+
+#include "platform/service/Packets.h"
+#include "platform/service/RuntimeFolder.h"
+#include "platform/service/Session.h"
+
+namespace tavrelo::service {
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+constexpr int kPollMs = 250;
+
+std::int64_t nowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+struct Client {
+  Fd fd;
+  Session session;
+};
+
+// The lock that makes one service per user; false (quietly) when another holds it.
+bool takeLock(const std::filesystem::path& file, Fd& lock,
+              const std::function<void(const std::string&)>& log, bool& failed) {
+  failed = false;
+  lock = Fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (!lock.valid()) {
+    log("cannot open " + file.string() + ": " + std::strerror(errno));
+    failed = true;
+    return false;
+  }
+  int result = 0;
+  do {
+    result = ::flock(lock.get(), LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    if (errno != EWOULDBLOCK) {
+      log("cannot lock " + file.string() + ": " + std::strerror(errno));
+      failed = true;
+    }
+    return false;
+  }
+  const std::string pid = std::to_string(::getpid()) + "\n";
+  if (::ftruncate(lock.get(), 0) != 0 || ::write(lock.get(), pid.data(), pid.size()) < 0) {
+    log("cannot write the pid into " + file.string());
+  }
+  return true;
+}
+
+Fd listenOn(const std::filesystem::path& path, const std::function<void(const std::string&)>& log) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string text = path.string();
+  if (text.size() >= sizeof address.sun_path) {
+    log("the socket path " + text + " is too long");
+    return {};
+  }
+  std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+  // The lock is ours, so a socket file left here is a dead service's.
+  ::unlink(text.c_str());
+  Fd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (!fd.valid() ||
+      ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::chmod(text.c_str(), 0600) != 0 || ::listen(fd.get(), 16) != 0) {
+    log("cannot listen on " + text + ": " + std::strerror(errno));
+    return {};
+  }
+  return fd;
+}
+
+class Server {
+ public:
+  Server(const ServerOptions& options, Fd listener)
+      : options_(options), listener_(std::move(listener)), drives_(options.factory) {}
+
+  void run() {
+    std::int64_t lastBusy = nowMs();
+    const std::int64_t idleMs = std::int64_t{options_.idleExitSeconds} * 1000;
+    while (!stopRequested.load()) {
+      std::vector<pollfd> waiting{{listener_.get(), POLLIN, 0}};
+      for (const Client& c : clients_) waiting.push_back({c.fd.get(), POLLIN, 0});
+      const int ready = ::poll(waiting.data(), waiting.size(), kPollMs);
+      if (ready < 0 && errno != EINTR) {
+        options_.log(std::string("poll: ") + std::strerror(errno));
+        return;
+      }
+      if (ready > 0) {
+        std::size_t i = 1;
+        for (auto c = clients_.begin(); c != clients_.end(); ++i) {
+          const bool keep = waiting[i].revents == 0 || serve(*c);
+          c = keep ? std::next(c) : clients_.erase(c);
+        }
+        if ((waiting[0].revents & POLLIN) != 0) acceptAll();
+      }
+      if (!clients_.empty() || drives_.anyPlaying()) lastBusy = nowMs();
+      if (nowMs() - lastBusy >= idleMs) {
+        options_.log("idle for " + std::to_string(options_.idleExitSeconds) + " s; ending");
+        return;
+      }
+    }
+    options_.log("asked to stop; ending");
+  }
+
+ private:
+  // False when the client is gone or must go.
+  bool serve(Client& client) {
+    Bytes packet;
+    switch (receivePacket(client.fd.get(), packet, 0)) {
+      case Received::Packet: {
+        bool hangUp = false;
+        const Reply reply = client.session.handle(packet, hangUp);
+        return sendReply(client.fd.get(), reply) && !hangUp;
+      }
+      case Received::Oversized:
+        return sendReply(client.fd.get(), client.session.oversized(packet.size() + 1));
+      case Received::TimedOut:
+        return true;
+      case Received::Closed:
+      case Received::Failed:
+        return false;
+    }
+    return false;
+  }
+
+  void acceptAll() {
+    for (;;) {
+      Fd fd(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+      if (!fd.valid()) return;  // EAGAIN: no more; other errors: try at the next poll
+      ucred peer{};
+      socklen_t size = sizeof peer;
+      if (::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
+          peer.uid != ::geteuid()) {
+        options_.log("refused a client of uid " + std::to_string(peer.uid));
+        sendReply(fd.get(), Reply::refused(Failure::Refused, "the drive service serves its own user only"));
+        continue;
+      }
+      if (clients_.size() >= static_cast<std::size_t>(options_.maxClients)) {
+        options_.log("refused a client: too many clients");
+        sendReply(fd.get(), Reply::refused(Failure::Refused, "the drive service has too many clients"));
+        continue;
+      }
+      clients_.push_back(Client{std::move(fd), Session(drives_)});
+    }
+  }
+
+  const ServerOptions& options_;
+  Fd listener_;
+  DriveTable drives_;
+  std::list<Client> clients_;
+};
+
+}  // namespace
+
+void requestServiceStop() { stopRequested.store(true); }
+
+int runDriveService(const ServerOptions& options) {
+  Fd lock;
+  bool failed = false;
+  if (!takeLock(options.folder / kLockName, lock, options.log, failed)) return failed ? 1 : 0;
+  const std::filesystem::path socketPath = options.folder / kSocketName;
+  Fd listener = listenOn(socketPath, options.log);
+  if (!listener.valid()) return 1;
+  options.log("serving " + socketPath.string() + " (pid " + std::to_string(::getpid()) + ")");
+  {
+    Server server(options, std::move(listener));
+    server.run();
+  }
+  // Still under the lock: no newer service can own this path yet.
+  ::unlink(socketPath.c_str());
+  return 0;
+}
+
+}  // namespace tavrelo::service

@@ -1,0 +1,39 @@
+#include "platform/service/DriveTable.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace tavrelo::service {
+
+DriveSource canonicalSource(const DriveSource& source) {
+  if (source.path.empty() || source.path.front() != '/') {
+    throw std::runtime_error("the drive source \"" + source.path + "\" is not an absolute path");
+  }
+  std::error_code error;
+  // A missing sheet is still a drive (one with no disc); a missing device is not.
+  const auto resolved = source.kind == DriveSource::Kind::CueImage
+                            ? std::filesystem::weakly_canonical(source.path, error)
+                            : std::filesystem::canonical(source.path, error);
+  if (error) throw std::runtime_error(source.path + ": " + error.message());
+  return {source.kind, resolved.string()};
+}
+
+std::shared_ptr<drive::CdDrive> DriveTable::open(const DriveSource& source) {
+  const DriveSource canonical = canonicalSource(source);
+  const std::string key = describe(canonical);
+  if (const auto found = drives_.find(key); found != drives_.end()) return found->second;
+  std::shared_ptr<drive::CdDrive> made = factory_(canonical);
+  if (!made) throw std::runtime_error("no drive for " + key);
+  drives_.emplace(key, made);
+  return made;
+}
+
+bool DriveTable::anyPlaying() {
+  for (const auto& [key, drive] : drives_) {
+    if (drive->status().audio == drive::AudioStatus::Playing) return true;
+  }
+  return false;
+}
+
+}  // namespace tavrelo::service

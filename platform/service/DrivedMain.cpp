@@ -1,0 +1,102 @@
+// tavrelo2-drived: this user's drive service. Started on demand by the first
+// client; ends by itself when idle.
+//
+//   tavrelo2-drived [--idle-exit-seconds N]
+//
+// Threads: main runs the service loop (DriveServer); each drive it makes
+// starts its reader thread and its sound server thread.
+
+#include <signal.h>
+
+#include <charconv>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/audio/PulseSink.h"
+#include "platform/disc/DiscLog.h"
+#include "platform/disc/DiscSources.h"
+#include "platform/drive/DigitalCdDrive.h"
+#include "platform/service/DriveServer.h"
+#include "platform/service/RuntimeFolder.h"
+
+namespace {
+
+using namespace tavrelo;
+
+void logLine(const std::string& message) {
+  char stamp[32] = "";
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (::localtime_r(&now, &local) != nullptr) std::strftime(stamp, sizeof stamp, "%F %T ", &local);
+  std::cerr << stamp << "tavrelo2-drived[" << ::getpid() << "]: " << message << std::endl;
+}
+
+std::shared_ptr<drive::CdDrive> makeDrive(const service::DriveSource& source) {
+  std::unique_ptr<disc::DiscSource> disc =
+      source.kind == service::DriveSource::Kind::CueImage ? disc::openCueImageDrive(source.path)
+                                                          : disc::openPhysicalDrive(source.path);
+  audio::PulseOptions sound;
+  sound.log = logLine;
+  drive::EngineOptions engine;
+  engine.log = logLine;
+  logLine("opening " + service::describe(source));
+  return std::make_shared<drive::DigitalCdDrive>(std::move(disc),
+                                                 std::make_unique<audio::PulseSink>(sound), engine);
+}
+
+void onStopSignal(int) { service::requestServiceStop(); }
+
+int usage(const char* message) {
+  std::cerr << "tavrelo2-drived: " << message << "\n"
+            << "usage: tavrelo2-drived [--idle-exit-seconds N]   (N from 0 to 86400, default 30)\n";
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  service::ServerOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--idle-exit-seconds" && i + 1 < argc) {
+      const std::string_view value = argv[++i];
+      int seconds = -1;
+      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+      if (error != std::errc() || end != value.data() + value.size() || seconds < 0 ||
+          seconds > 86400) {
+        return usage("--idle-exit-seconds takes a whole number of seconds from 0 to 86400");
+      }
+      options.idleExitSeconds = seconds;
+    } else if (arg == "--help") {
+      std::cout << "usage: tavrelo2-drived [--idle-exit-seconds N]\n"
+                   "Hosts this user's CD drives for Tavrelo2 and mcisend; started by them.\n";
+      return 0;
+    } else {
+      return usage(("unknown argument: " + std::string(arg)).c_str());
+    }
+  }
+
+  std::string error;
+  const auto folder = service::serviceRuntimeFolder(error);
+  if (!folder) {
+    logLine("no runtime folder: " + error);
+    return 1;
+  }
+  options.folder = *folder;
+  options.factory = makeDrive;
+  options.log = logLine;
+  disc::setDiscLogger(logLine);
+
+  struct sigaction stop {};
+  stop.sa_handler = onStopSignal;
+  ::sigemptyset(&stop.sa_mask);
+  ::sigaction(SIGTERM, &stop, nullptr);
+  ::sigaction(SIGINT, &stop, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGHUP, SIG_IGN);
+  return service::runDriveService(options);
+}

@@ -1,0 +1,101 @@
+#include "platform/service/Packets.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tavrelo::service {
+
+Fd& Fd::operator=(Fd&& other) noexcept {
+  if (this != &other) {
+    reset();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+Fd::~Fd() { reset(); }
+
+void Fd::reset() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+Fd connectPacketSocket(const std::filesystem::path& path, int& errnoOut, std::string& error) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string text = path.string();
+  if (text.size() >= sizeof address.sun_path) {
+    errnoOut = ENAMETOOLONG;
+    error = "the socket path " + text + " is too long";
+    return {};
+  }
+  std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+  Fd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
+  if (!fd.valid()) {
+    errnoOut = errno;
+    error = std::string("socket: ") + std::strerror(errno);
+    return {};
+  }
+  int result = 0;
+  do {
+    result = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    errnoOut = errno;
+    error = "cannot connect to " + text + ": " + std::strerror(errno);
+    return {};
+  }
+  errnoOut = 0;
+  return fd;
+}
+
+bool sendPacket(int fd, std::span<const std::uint8_t> bytes) {
+  ssize_t sent = 0;
+  do {
+    sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  } while (sent < 0 && errno == EINTR);
+  return sent == static_cast<ssize_t>(bytes.size());
+}
+
+bool sendReply(int fd, const Reply& reply) { return sendPacket(fd, encode(reply)); }
+
+Received receivePacket(int fd, Bytes& out, int timeoutMs) {
+  pollfd waiting{fd, POLLIN, 0};
+  int ready = 0;
+  do {
+    ready = ::poll(&waiting, 1, timeoutMs);
+  } while (ready < 0 && errno == EINTR);
+  if (ready < 0) return Received::Failed;
+  if (ready == 0) return Received::TimedOut;
+
+  out.resize(kMaxMessageBytes);
+  iovec part{out.data(), out.size()};
+  msghdr message{};
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  ssize_t got = 0;
+  do {
+    got = ::recvmsg(fd, &message, MSG_DONTWAIT);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
+    out.clear();
+    return errno == EAGAIN ? Received::TimedOut
+           : errno == ECONNRESET ? Received::Closed
+                                 : Received::Failed;
+  }
+  // A zero-length read on SOCK_SEQPACKET is the peer's end of stream; nobody
+  // sends empty packets in this protocol.
+  if (got == 0) {
+    out.clear();
+    return Received::Closed;
+  }
+  out.resize(static_cast<std::size_t>(got));
+  return (message.msg_flags & MSG_TRUNC) != 0 ? Received::Oversized : Received::Packet;
+}
+
+}  // namespace tavrelo::service

@@ -1,0 +1,52 @@
+#pragma once
+
+// Owned file descriptors and whole-packet I/O on SOCK_SEQPACKET Unix sockets.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <utility>
+
+#include "platform/service/Protocol.h"
+
+namespace tavrelo::service {
+
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Fd& operator=(Fd&& other) noexcept;
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd();
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  void reset();
+
+ private:
+  int fd_ = -1;
+};
+
+// Connects to the socket at `path`. An invalid Fd and errno's text in `error`
+// on failure; `errnoOut` holds the code (ENOENT, ECONNREFUSED: nobody listens).
+Fd connectPacketSocket(const std::filesystem::path& path, int& errnoOut, std::string& error);
+
+// Sends one packet; never raises SIGPIPE. False when the peer is gone.
+bool sendPacket(int fd, std::span<const std::uint8_t> bytes);
+bool sendReply(int fd, const Reply& reply);
+
+enum class Received {
+  Packet,     // `out` holds the packet
+  Oversized,  // longer than kMaxMessageBytes; `out` holds its first bytes
+  Closed,     // the peer hung up
+  TimedOut,
+  Failed,
+};
+
+// Waits up to `timeoutMs` (negative: for ever) for one packet.
+Received receivePacket(int fd, Bytes& out, int timeoutMs);
+
+}  // namespace tavrelo::service

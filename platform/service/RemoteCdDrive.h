@@ -1,0 +1,81 @@
+#pragma once
+
+// The drive client: a CdDrive whose drive lives in this user's drive service.
+//
+//   auto drive = service::openServiceDrive(service::DriveSource::fromPath("/dev/sr0"));
+//   drive->play(150, 33000);  // the service plays; this process may end now
+//
+// Threads: calls may come from any thread; a mutex makes them take turns on
+// the one connection. Each call waits for its reply (status in well under a
+// millisecond; opening a physical disc or moving its tray takes seconds).
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/drive/CdDrive.h"
+#include "platform/service/DriveSource.h"
+#include "platform/service/Packets.h"
+#include "platform/service/ServiceLauncher.h"
+
+namespace tavrelo::service {
+
+class RemoteCdDrive final : public drive::CdDrive {
+ public:
+  // Connects to the service (starting it when needed) and opens `source`
+  // there. Never fails outright: a drive that could not be opened is
+  // unavailable from the start, and lastError() says why.
+  static std::shared_ptr<RemoteCdDrive> open(const DriveSource& source,
+                                             const ConnectOptions& options = {});
+
+  // Once the service is lost, every command answers DriveError::Unavailable
+  // and status() an empty, stopped drive; the drive does not come back by
+  // itself (open a new one).
+  drive::DriveStatus status() override;
+  drive::DriveError readToc(drive::Toc& out) override;
+  drive::DriveError play(drive::Lba from, drive::Lba to) override;
+  drive::DriveError pause() override;
+  drive::DriveError resume() override;
+  drive::DriveError stop() override;
+  drive::DriveError seek(drive::Lba to) override;
+  drive::DriveError openTray() override;
+  drive::DriveError closeTray() override;
+
+  // False once the connection is lost or was never made.
+  bool connected();
+  // Why the drive is unavailable; empty while it works.
+  std::string lastError();
+
+  RemoteCdDrive(Fd connection, int replyTimeoutMs, std::string error);
+
+ private:
+  // The reply to `request`, or nullopt after which the connection is gone.
+  std::optional<Reply> call(const Request& request);
+  drive::DriveError command(Op op, drive::Lba from = 0, drive::Lba to = 0);
+  void lose(std::string why);
+
+  std::mutex mutex_;
+  Fd connection_;
+  int replyTimeoutMs_;
+  std::string error_;
+};
+
+// The factory a drive directory calls in place of making a drive in-process.
+std::shared_ptr<drive::CdDrive> openServiceDrive(const DriveSource& source);
+
+// The service drives of one process, one per source: asking again for a
+// source gives the same drive object (so shareable opens share it), unless
+// its service was lost, in which case a fresh connection is made.
+class ServiceDrives {
+ public:
+  explicit ServiceDrives(ConnectOptions options = {}) : options_(options) {}
+  std::shared_ptr<RemoteCdDrive> drive(const DriveSource& source);
+
+ private:
+  ConnectOptions options_;
+  std::mutex mutex_;
+  std::map<std::string, std::shared_ptr<RemoteCdDrive>> drives_;
+};
+
+}  // namespace tavrelo::service

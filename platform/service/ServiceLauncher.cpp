@@ -1,0 +1,166 @@
+#include "platform/service/ServiceLauncher.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <variant>
+
+#include "platform/service/RuntimeFolder.h"
+
+namespace tavrelo::service {
+namespace {
+
+bool executable(const std::filesystem::path& path) {
+  std::error_code ignored;
+  return std::filesystem::is_regular_file(path, ignored) && ::access(path.c_str(), X_OK) == 0;
+}
+
+enum class Hello { Done, NoService, Refused };
+
+// Sends Hello and reads the answer. A connection that drops first is taken as
+// a service that was just ending: the caller tries again.
+Hello greet(int fd, int timeoutMs, std::string& error) {
+  Request hello;
+  hello.op = Op::Hello;
+  hello.version = kProtocolVersion;
+  if (!sendPacket(fd, encode(hello))) {
+    error = "the drive service hung up";
+    return Hello::NoService;
+  }
+  Bytes packet;
+  if (receivePacket(fd, packet, timeoutMs) != Received::Packet) {
+    error = "the drive service did not answer";
+    return Hello::NoService;
+  }
+  auto decoded = decodeReply(packet);
+  if (auto* bad = std::get_if<ProtocolError>(&decoded)) {
+    error = "the drive service answered nonsense: " + bad->message;
+    return Hello::Refused;
+  }
+  const Reply& reply = std::get<Reply>(decoded);
+  if (reply.kind == ReplyKind::Failure) {
+    error = "the drive service refused this client: " + reply.failure.message;
+    return Hello::Refused;
+  }
+  if (reply.kind != ReplyKind::Hello || reply.version != kProtocolVersion) {
+    error = "the drive service speaks protocol version " + std::to_string(reply.version) +
+            ", this client version " + std::to_string(kProtocolVersion);
+    return Hello::Refused;
+  }
+  return Hello::Done;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> findServiceExecutable(std::string& error) {
+  std::error_code ignored;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+  if (!self.empty()) {
+    const auto beside = self.parent_path() / kServiceExecutable;
+    if (executable(beside)) return beside;
+  }
+  const char* path = std::getenv("PATH");
+  std::string_view rest = path != nullptr ? path : "";
+  while (!rest.empty()) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view folder = rest.substr(0, colon);
+    rest.remove_prefix(colon == std::string_view::npos ? rest.size() : colon + 1);
+    if (folder.empty()) continue;
+    const auto candidate = std::filesystem::path(folder) / kServiceExecutable;
+    if (executable(candidate)) return candidate;
+  }
+  error = std::string(kServiceExecutable) + " is neither next to " +
+          (self.empty() ? std::string("this program") : self.string()) + " nor on PATH";
+  return std::nullopt;
+}
+
+bool spawnDetached(const std::filesystem::path& program, const std::vector<std::string>& args,
+                   const std::filesystem::path& logFile, std::string& error) {
+  // Everything the children need is made before fork: after it, in a process
+  // that may have threads, only async-signal-safe calls are allowed.
+  std::vector<std::string> argvText{program.string()};
+  argvText.insert(argvText.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : argvText) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const std::string logText = logFile.string();
+
+  const pid_t child = ::fork();
+  if (child < 0) {
+    error = std::string("fork: ") + std::strerror(errno);
+    return false;
+  }
+  if (child == 0) {
+    ::setsid();
+    const pid_t grandchild = ::fork();
+    if (grandchild != 0) ::_exit(grandchild < 0 ? 1 : 0);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    const int in = ::open("/dev/null", O_RDONLY);
+    int out = ::open(logText.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW, 0600);
+    if (out < 0) out = ::open("/dev/null", O_WRONLY);
+    if (in < 0 || out < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0) {
+      ::_exit(127);
+    }
+    ::close_range(3, ~0U, 0);
+    if (::chdir("/") != 0) ::_exit(127);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    error = "could not start " + program.string();
+    return false;
+  }
+  return true;
+}
+
+Fd connectToService(const ConnectOptions& options, std::string& error) {
+  const auto folder = serviceRuntimeFolder(error);
+  if (!folder) return {};
+  const auto socketPath = *folder / kSocketName;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(options.startTimeoutMs);
+  int starts = 0;
+  auto nextStart = std::chrono::steady_clock::now();
+  for (;;) {
+    int code = 0;
+    Fd fd = connectPacketSocket(socketPath, code, error);
+    if (fd.valid()) {
+      switch (greet(fd.get(), options.replyTimeoutMs, error)) {
+        case Hello::Done: return fd;
+        case Hello::Refused: return {};
+        case Hello::NoService: break;
+      }
+    } else if (code != ENOENT && code != ECONNREFUSED && code != EAGAIN) {
+      return {};
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      if (starts > 0) error = "the drive service did not start in time (" + error + ")";
+      return {};
+    }
+    // Nobody listens: start a service; once more later, in case the first one
+    // met a service that was just ending and gave way to it.
+    if (starts < 2 && now >= nextStart) {
+      const auto program = findServiceExecutable(error);
+      if (!program) return {};
+      if (!spawnDetached(*program, {}, *folder / kLogName, error)) return {};
+      ++starts;
+      nextStart = now + std::chrono::milliseconds(options.startTimeoutMs / 2);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace tavrelo::service
