@@ -1,0 +1,155 @@
+// Threads: the sink calls the sources and the log on its own thread; what
+// they share with the test thread is atomic or under a mutex.
+#include "platform/audio/PulseSink.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <numbers>
+
+#include "tests/drive/support/PrivatePulse.h"
+#include "tests/drive/support/Recorder.h"
+#include "tests/drive/support/Signals.h"
+#include "tests/drive/support/Wait.h"
+
+namespace tavrelo::audio {
+namespace {
+
+using testing::waitUntil;
+
+// An endless 440 Hz sine; `available` frames may be pulled before it runs dry.
+class SineSource final : public FrameSource {
+ public:
+  PullResult pull(std::span<std::uint8_t> out) override {
+    const std::int64_t frames =
+        std::min<std::int64_t>(static_cast<std::int64_t>(out.size() / kBytesPerFrame), available);
+    for (std::int64_t i = 0; i < frames; ++i) {
+      const double v = 0.5 * std::sin(2 * std::numbers::pi * 440.0 * static_cast<double>(next_++) /
+                                      kSampleRate);
+      const auto s = static_cast<std::uint16_t>(static_cast<std::int16_t>(v * 32767));
+      for (int c = 0; c < 2; ++c) {
+        out[static_cast<std::size_t>(4 * i + 2 * c)] = static_cast<std::uint8_t>(s & 0xff);
+        out[static_cast<std::size_t>(4 * i + 2 * c + 1)] = static_cast<std::uint8_t>(s >> 8);
+      }
+    }
+    available -= frames;
+    pulled += frames;
+    return PullResult{.bytes = static_cast<std::size_t>(frames) * kBytesPerFrame,
+                      .finished = false};
+  }
+  std::atomic<std::int64_t> available{1'000'000'000};
+  std::atomic<std::int64_t> pulled{0};
+
+ private:
+  std::int64_t next_ = 0;
+};
+
+struct LogLines {
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  std::function<void(const std::string&)> sink() {
+    return [this](const std::string& line) {
+      std::lock_guard lock(mutex);
+      lines.push_back(line);
+    };
+  }
+  std::vector<std::string> get() {
+    std::lock_guard lock(mutex);
+    return lines;
+  }
+};
+
+TEST(PulseSink, WithNoServerTheClockRunsAndTheReasonIsLoggedOnce) {
+  LogLines log;
+  PulseOptions options;
+  options.server = "unix:/nonexistent/tavrelo/pulse.sock";
+  options.log = log.sink();
+  PulseSink sink(options);
+  SineSource source;
+  sink.start(source, false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));  // a few retries
+  EXPECT_FALSE(sink.connected());
+  const std::int64_t heard = sink.heardFrames();
+  EXPECT_GT(heard, kSampleRate * 3 / 10);  // 0.6 s of wall clock, leniently
+  EXPECT_LT(heard, kSampleRate * 3);
+  EXPECT_EQ(sink.heardFrames() <= source.pulled.load(), true);
+  const auto lines = log.get();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("no sound server"), std::string::npos) << lines[0];
+
+  // Held, the clock stops; stopped, it forgets.
+  sink.pause();
+  const std::int64_t held = sink.heardFrames();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(sink.heardFrames(), held);
+  sink.stop();
+  EXPECT_EQ(sink.heardFrames(), 0);
+}
+
+TEST(PulseSink, TheClockHearsNothingTheSourceDidNotGive) {
+  PulseOptions options;
+  options.server = "unix:/nonexistent/tavrelo/pulse.sock";
+  options.log = [](const std::string&) {};
+  PulseSink sink(options);
+  SineSource source;
+  source.available = 1000;
+  sink.start(source, false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(sink.heardFrames(), 1000);
+}
+
+class PulseSinkServer : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("PULSE_SERVER", TAVRELO_TEST_PULSE_SERVER, 1); }
+};
+
+TEST_F(PulseSinkServer, PlaysToTheServerAndHearsWhatWasPlayed) {
+  PulseOptions options;
+  options.device = TAVRELO_TEST_PULSE_SINK;  // the server comes from PULSE_SERVER
+  PulseSink sink(options);
+  ASSERT_TRUE(waitUntil([&] { return sink.connected(); }));
+  testing::Recorder recorder(TAVRELO_TEST_PULSE_SERVER,
+                             std::string(TAVRELO_TEST_PULSE_SINK) + ".monitor");
+  ASSERT_TRUE(waitUntil([&] { return recorder.bytes() > 0; }));
+  SineSource source;
+  source.available = kSampleRate;  // one second, then the source runs dry
+  sink.start(source, false);
+  // Heard frames follow the server's clock: after ~0.5 s, well short of the second.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const std::int64_t midway = sink.heardFrames();
+  EXPECT_GT(midway, kSampleRate / 4);
+  EXPECT_LT(midway, kSampleRate * 9 / 10);
+  ASSERT_TRUE(waitUntil([&] { return sink.heardFrames() == kSampleRate; }));
+  const auto labels = testing::classifyBlocks(recorder.finish(), {440.0});
+  int toneBlocks = 0;
+  for (const int label : labels) toneBlocks += label == 0 ? 1 : 0;
+  EXPECT_NEAR(toneBlocks, 100, 4);
+  EXPECT_EQ(sink.stats().framesWritten, kSampleRate);
+  EXPECT_EQ(sink.stats().reconnects, 0);
+}
+
+TEST_F(PulseSinkServer, ReconnectsWithinTwoSecondsOfTheServerComingBack) {
+  testing::PrivatePulse server;
+  ASSERT_TRUE(server.start());
+  LogLines log;
+  PulseOptions options;
+  options.server = server.server();
+  options.log = log.sink();
+  PulseSink sink(options);
+  ASSERT_TRUE(waitUntil([&] { return sink.connected(); }));
+  for (int round = 1; round <= 2; ++round) {
+    server.stop();
+    ASSERT_TRUE(waitUntil([&] { return !sink.connected(); }));
+    ASSERT_TRUE(server.start());
+    EXPECT_TRUE(waitUntil([&] { return sink.connected(); }, 2000)) << "round " << round;
+    EXPECT_EQ(sink.stats().reconnects, round);
+  }
+  // Each outage is told once, and so is each return.
+  EXPECT_EQ(log.get().size(), 4u);
+}
+
+}  // namespace
+}  // namespace tavrelo::audio
