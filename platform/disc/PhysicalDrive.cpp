@@ -46,6 +46,9 @@ class PhysicalDrive final : public DiscSource {
       : device_(std::move(device)),
         fd_(::open(device_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
     if (fd_.get() < 0) throw DiscError(device_ + ": " + std::strerror(errno));
+    if (::ioctl(fd_.get(), CDROM_GET_CAPABILITY, 0) < 0) {
+      throw DiscError(device_ + " is not a CD drive");
+    }
   }
 
   ~PhysicalDrive() override {
@@ -58,7 +61,9 @@ class PhysicalDrive final : public DiscSource {
   MediaState mediaState() override {
     const int status = ::ioctl(fd_.get(), CDROM_DRIVE_STATUS, CDSL_CURRENT);
     MediaState state = MediaState::DiscPresent;  // CDS_NO_INFO: let the TOC read decide
-    if (status == CDS_TRAY_OPEN) {
+    if (status < 0) {
+      state = MediaState::NoDisc;  // the drive does not answer
+    } else if (status == CDS_TRAY_OPEN) {
       state = MediaState::TrayOpen;
     } else if (status == CDS_NO_DISC || status == CDS_DRIVE_NOT_READY) {
       state = MediaState::NoDisc;

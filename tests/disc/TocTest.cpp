@@ -7,7 +7,9 @@ namespace {
 
 // Three tracks, the second a data track; numbering starts at 2 as on some
 // enhanced CDs, so nothing may assume track 1 comes first.
-Toc threeTracks() { return Toc{{{2, 150, true}, {3, 1000, false}, {4, 5000, true}}, 9000}; }
+Toc threeTracks() {
+  return Toc{{{2, 150, true}, {3, 1000, false}, {4, 5000, true}}, 9000};
+}
 
 TEST(Toc, FindsTracksByNumberNotIndex) {
   const Toc toc = threeTracks();

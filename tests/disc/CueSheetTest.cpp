@@ -1,0 +1,136 @@
+// The sheet reader on its own: text in, structure or a message naming the line out.
+#include <gtest/gtest.h>
+
+#include "platform/disc/CueSheet.h"
+#include "platform/disc/DiscSource.h"
+
+namespace tavrelo::disc {
+namespace {
+
+std::string refusal(std::string_view text) {
+  try {
+    parseCueSheet(text);
+  } catch (const DiscError& e) {
+    return e.what();
+  }
+  return "(accepted)";
+}
+
+TEST(CueSheet, ReadsFilesTracksIndexesAndGaps) {
+  const CueSheet sheet = parseCueSheet(
+      "REM GENRE Rock\n"
+      "PERFORMER \"Someone\"\n"
+      "FILE \"one two.wav\" WAVE\n"
+      "  TRACK 01 AUDIO\n"
+      "    FLAGS DCP PRE\n"
+      "    INDEX 01 00:00:00\n"
+      "  TRACK 02 AUDIO\n"
+      "    PREGAP 00:02:00\n"
+      "    INDEX 00 03:59:70\n"
+      "FILE \"b.wav\" WAVE\n"
+      "    INDEX 01 00:00:00\n"
+      "    INDEX 02 00:30:00\n"
+      "    POSTGAP 00:00:10\n"
+      "FILE data.bin MOTOROLA\n"
+      "  TRACK 03 MODE1/2048\n"
+      "    INDEX 01 00:00:00\n");
+  ASSERT_EQ(sheet.files.size(), 3u);
+  EXPECT_EQ(sheet.files[0].name, "one two.wav");
+  EXPECT_EQ(sheet.files[0].type, SheetFileType::Audio);
+  EXPECT_EQ(sheet.files[2].name, "data.bin");
+  EXPECT_EQ(sheet.files[2].type, SheetFileType::Motorola);
+  EXPECT_EQ(sheet.files[2].line, 14);
+  ASSERT_EQ(sheet.tracks.size(), 3u);
+  const SheetTrack& second = sheet.tracks[1];
+  EXPECT_EQ(second.pregap, 150);
+  EXPECT_EQ(second.postgap, 10);
+  ASSERT_EQ(second.indexes.size(), 3u);
+  // INDEX 00 lies in the first file, INDEX 01 and 02 in the second: the
+  // file is the one named last before each INDEX line.
+  EXPECT_EQ(second.indexes[0].file, 0);
+  EXPECT_EQ(second.indexes[0].sector, (3 * 60 + 59) * 75 + 70);
+  EXPECT_EQ(second.indexes[1].file, 1);
+  EXPECT_EQ(second.indexOne().line, 11);
+  EXPECT_EQ(second.indexes[2].sector, 30 * 75);
+  EXPECT_FALSE(sheet.tracks[2].audio);
+  EXPECT_EQ(sheet.tracks[2].blockBytes, 2048);
+}
+
+TEST(CueSheet, AcceptsBomCrlfLoneCrAndAnyCase) {
+  const char* body =
+      "file \"x.bin\" binary%track 1 audio%index 1 00:00:00%track 2 audio%"
+      "Index 01 00:01:00%";
+  for (const std::string end : {"\n", "\r\n", "\r"}) {
+    std::string text = std::string("\xEF\xBB\xBF") + body;
+    for (std::size_t at; (at = text.find('%')) != std::string::npos;) text.replace(at, 1, end);
+    const CueSheet sheet = parseCueSheet(text);
+    ASSERT_EQ(sheet.tracks.size(), 2u);
+    EXPECT_EQ(sheet.tracks[1].indexOne().sector, 75);
+    EXPECT_EQ(sheet.tracks[1].indexOne().line, 5);
+  }
+}
+
+TEST(CueSheet, RefusesStructureFaultsNamingTheLine) {
+  const std::string file = "FILE \"a.bin\" BINARY\n";
+  const std::string one = "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+  struct Case {
+    std::string text;
+    std::string message;
+  } cases[] = {
+      {"", "line 1: the sheet has no FILE and no TRACK"},
+      {"\n\n", "line 2: the sheet has no FILE and no TRACK"},
+      {"  TRACK 01 AUDIO\n", "line 1: TRACK comes before any FILE"},
+      {file + "    INDEX 01 00:00:00\n", "line 2: INDEX comes before any TRACK"},
+      {file + "  TRACK 00 AUDIO\n", "line 2: track number \"00\" is not from 1 to 99"},
+      {file + "  TRACK 100 AUDIO\n", "line 2: track number \"100\""},
+      {file + one + "  TRACK 01 AUDIO\n", "line 4: track 1 follows track 1"},
+      {file + "  TRACK 01 VIDEO\n", "line 2: track mode \"VIDEO\" is not supported"},
+      {file + "  TRACK 01 AUDIO\n  TRACK 02 AUDIO\n", "line 2: track 1 has no INDEX 01"},
+      {file + "  TRACK 01 AUDIO\n    INDEX 02 00:00:00\n",
+       "line 3: INDEX 2 of track 1 comes before INDEX 01"},
+      {file + one + "    INDEX 03 00:00:10\n",
+       "line 4: INDEX 3 of track 1 does not follow INDEX 1"},
+      {file + "  TRACK 01 AUDIO\n    INDEX 01 00:60:00\n", "line 3: INDEX time \"00:60:00\""},
+      {file + "  TRACK 01 AUDIO\n    INDEX 01 00:00:75\n", "INDEX time \"00:00:75\" is not"},
+      {file + "  TRACK 01 AUDIO\n    INDEX 01 0000\n", "is not a time mm:ss:ff"},
+      {file + "  TRACK 01 AUDIO\n    INDEX 01 -1:00:00\n", "is not a time mm:ss:ff"},
+      {file + "  TRACK 01 AUDIO\n    INDEX 01 00:00:00 extra\n", "line 3: unexpected \"extra\""},
+      {file + one + "    PREGAP 00:01:00\n", "line 4: PREGAP comes after the track's INDEX lines"},
+      {file + "  TRACK 01 AUDIO\n    POSTGAP 00:01:00\n", "line 3: POSTGAP comes before"},
+      {file + one + "    POSTGAP 00:01:00\n    INDEX 02 00:00:10\n",
+       "line 5: INDEX comes after the track's POSTGAP"},
+      {"FILE \"a.bin BINARY\n", "line 1: the file name has no closing quote"},
+      {"FILE \"a.bin\" OGG\n", "line 1: file type \"OGG\" is not"},
+      {"FILE \"a.bin\"\n", "line 1: FILE \"a.bin\" has no type"},
+      {"FILE \"\" BINARY\n", "line 1: FILE has an empty name"},
+      {file + one + "FILE \"b.bin\" BINARY\n", "line 4: FILE \"b.bin\" holds no INDEX"},
+      {file + one + "PLAY LOUD\n", "line 4: \"PLAY\" is not a CUE sheet command"},
+      {std::string("FILE \"a\0.bin\" BINARY\n", 22), "NUL bytes"},
+      {std::string(kMaxSheetBytes + 1, ' '), "a CUE sheet is a small text file"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_NE(refusal(c.text).find(c.message), std::string::npos)
+        << "sheet:\n"
+        << c.text.substr(0, 200) << "\ngave: " << refusal(c.text);
+  }
+}
+
+TEST(CueSheet, IndexesMustIncreaseWithinAFileOnly) {
+  // A new FILE starts counting again at 00:00:00.
+  EXPECT_NO_THROW(
+      parseCueSheet("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:10:00\n"
+                    "FILE b.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n"));
+  EXPECT_NE(refusal("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:10:00\n"
+                    "TRACK 02 AUDIO\nINDEX 00 00:09:00\nINDEX 01 00:11:00\n")
+                .find("line 5: INDEX 0 of track 2 at 00:09:00 does not come after the previous "
+                      "index at 00:10:00"),
+            std::string::npos);
+}
+
+TEST(CueSheet, ShowsOnlyPrintableTextOfGarbage) {
+  const std::string message = refusal("\x01\x02\xff\xfe garbage");
+  EXPECT_EQ(message, "line 1: \"????\" is not a CUE sheet command");
+}
+
+}  // namespace
+}  // namespace tavrelo::disc
