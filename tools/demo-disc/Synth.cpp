@@ -54,20 +54,6 @@ std::vector<int> triad(const Song& song, int degree) {
           scaleStep(song.mode, root + 4)};
 }
 
-// Amplitude envelope: attack, then the voice's own decay while held, then a
-// release after the key is let go. `t` in seconds from the note's start.
-double envelope(double t, double held, double attack, double decayRate, double sustain,
-                double release) {
-  if (t < 0) return 0;
-  double level = t < attack ? t / attack : sustain + (1 - sustain) * std::exp(-(t - attack) * decayRate);
-  if (t > held) {
-    const double after = t - held;
-    if (after >= release) return 0;
-    level *= 1 - after / release;
-  }
-  return level;
-}
-
 double releaseOf(Voice voice) {
   switch (voice) {
     case Voice::Pad: return 0.9;
@@ -78,52 +64,159 @@ double releaseOf(Voice voice) {
   }
 }
 
-// One sample of a note, `t` seconds after its start (mono, about -1..1).
-double voiceSample(const Note& note, double t, double& noiseState, unsigned& noiseSeed) {
+// Attack, then a decay towards the sustain level while the key is held, then
+// a straight release once it is let go; advanced one sample at a time.
+class Envelope {
+ public:
+  Envelope(double attack, double decayRate, double sustain, double held, double release)
+      : attackSamples_(attack * kSampleRate),
+        decayStep_(std::exp(-decayRate / kSampleRate)),
+        sustain_(sustain),
+        heldSamples_(held * kSampleRate),
+        releaseSamples_(release * kSampleRate) {}
+
+  double next() {
+    const double n = count_++;
+    double level;
+    if (n < attackSamples_) {
+      level = n / attackSamples_;
+    } else {
+      level = sustain_ + (1 - sustain_) * decay_;
+      decay_ *= decayStep_;
+    }
+    if (n > heldSamples_) level *= std::max(0.0, 1 - (n - heldSamples_) / releaseSamples_);
+    return level;
+  }
+
+ private:
+  double attackSamples_;
+  double decayStep_;
+  double sustain_;
+  double heldSamples_;
+  double releaseSamples_;
+  double decay_ = 1;
+  std::int64_t count_ = 0;
+};
+
+// A sine partial that decays exponentially, advanced by rotating a phasor:
+// no sin() or exp() per sample.
+class Partial {
+ public:
+  Partial(double hertz, double amplitude, double decayRate)
+      : stepCos_(std::cos(kTwoPi * hertz / kSampleRate)),
+        stepSin_(std::sin(kTwoPi * hertz / kSampleRate)),
+        level_(hertz < kSampleRate / 2.0 ? amplitude : 0.0),
+        decayStep_(std::exp(-decayRate / kSampleRate)) {}
+
+  double next() {
+    const double out = level_ * im_;
+    const double re = re_ * stepCos_ - im_ * stepSin_;
+    im_ = re_ * stepSin_ + im_ * stepCos_;
+    re_ = re;
+    level_ *= decayStep_;
+    return out;
+  }
+
+ private:
+  double stepCos_;
+  double stepSin_;
+  double level_;
+  double decayStep_;
+  double re_ = 1;
+  double im_ = 0;
+};
+
+// Renders one note into the mix, `frames` samples from its start.
+void renderNote(const Note& note, double* left, double* right, std::size_t frames) {
+  const double pi = std::numbers::pi;
+  const double gainLeft = note.velocity * std::cos((note.pan + 1) * pi / 4);
+  const double gainRight = note.velocity * std::sin((note.pan + 1) * pi / 4);
   const double f = frequency(note.pitch);
+  const double release = releaseOf(note.voice);
+  auto mix = [&](std::size_t i, double s) {
+    left[i] += gainLeft * s;
+    right[i] += gainRight * s;
+  };
   switch (note.voice) {
     case Voice::Piano: {
-      double s = 0;
-      static constexpr double kPartials[] = {1.0, 0.42, 0.16, 0.07};
-      for (int h = 0; h < 4; ++h) {
-        s += kPartials[h] * std::exp(-t * (0.9 + 1.1 * h)) * std::sin(kTwoPi * f * (h + 1) * t);
+      std::vector<Partial> partials;
+      const double amplitudes[] = {1.0, 0.42, 0.16, 0.07};
+      for (int h = 0; h < 4; ++h) partials.emplace_back(f * (h + 1), amplitudes[h], 0.9 + 1.1 * h);
+      Envelope envelope(0.006, 0.0, 1.0, note.length, release);
+      for (std::size_t i = 0; i < frames; ++i) {
+        double s = 0;
+        for (Partial& partial : partials) s += partial.next();
+        mix(i, s * envelope.next());
       }
-      return s * envelope(t, note.length, 0.006, 0.0, 1.0, releaseOf(note.voice));
+      break;
     }
     case Voice::Pad: {
-      double s = 0;
+      // Two slightly detuned copies of a soft, dark tone: a slow chorus.
+      std::vector<Partial> partials;
       for (int h = 1; h <= 5; ++h) {
-        const double a = 1.0 / std::pow(h, 1.6);
-        s += a * (std::sin(kTwoPi * f * h * t * 1.0025) + std::sin(kTwoPi * f * h * t * 0.9975));
+        const double a = 0.45 / std::pow(h, 1.6);
+        partials.emplace_back(f * h * 1.0025, a, 0.0);
+        partials.emplace_back(f * h * 0.9975, a, 0.0);
       }
-      return 0.45 * s * envelope(t, note.length, 0.35, 0.6, 0.7, releaseOf(note.voice));
+      Envelope envelope(0.35, 0.6, 0.7, note.length, release);
+      for (std::size_t i = 0; i < frames; ++i) {
+        double s = 0;
+        for (Partial& partial : partials) s += partial.next();
+        mix(i, s * envelope.next());
+      }
+      break;
     }
     case Voice::Bass: {
-      const double s = std::sin(kTwoPi * f * t) + 0.45 * std::sin(kTwoPi * 2 * f * t) +
-                       0.15 * std::sin(kTwoPi * 3 * f * t);
-      return s * envelope(t, note.length, 0.008, 2.2, 0.45, releaseOf(note.voice));
+      Partial first(f, 1.0, 0.0), second(2 * f, 0.45, 0.0), third(3 * f, 0.15, 0.0);
+      Envelope envelope(0.008, 2.2, 0.45, note.length, release);
+      for (std::size_t i = 0; i < frames; ++i) {
+        mix(i, (first.next() + second.next() + third.next()) * envelope.next());
+      }
+      break;
     }
     case Voice::Lead: {
-      const double vibrato = t > 0.18 ? 0.004 * std::sin(kTwoPi * 5.2 * t) : 0.0;
-      const double phase = kTwoPi * f * t + vibrato * f / 5.2;
-      const double s = std::sin(phase) + 0.14 * std::sin(3 * phase) + 0.05 * std::sin(5 * phase) +
-                       0.2 * std::sin(2 * phase);
-      return s * envelope(t, note.length, 0.025, 1.2, 0.65, releaseOf(note.voice));
+      // Vibrato bends the phase, so this voice computes sin and cos of it
+      // and builds the harmonics from them.
+      Envelope envelope(0.025, 1.2, 0.65, note.length, release);
+      for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / kSampleRate;
+        const double vibrato = t > 0.18 ? 0.004 * std::sin(kTwoPi * 5.2 * t) : 0.0;
+        const double phase = kTwoPi * f * t + vibrato * f / 5.2;
+        const double s1 = std::sin(phase);
+        const double c1 = std::cos(phase);
+        const double s2 = 2 * s1 * c1;
+        const double s3 = s1 * (3 - 4 * s1 * s1);
+        mix(i, (s1 + 0.2 * s2 + 0.14 * s3) * envelope.next());
+      }
+      break;
     }
     case Voice::HiHat: {
-      noiseSeed = noiseSeed * 1664525u + 1013904223u;
-      const double white = (static_cast<double>(noiseSeed >> 8) / 8388608.0) - 1.0;
-      const double bright = white - noiseState;  // first difference: a simple high-pass
-      noiseState = white;
-      return 0.5 * bright * std::exp(-t * 55.0) * envelope(t, note.length, 0.001, 0.0, 1.0, 0.06);
+      unsigned seed = 0x2545f491u ^ static_cast<unsigned>(note.start * 1000);
+      double previous = 0;
+      double decay = 1;
+      const double step = std::exp(-55.0 / kSampleRate);
+      Envelope envelope(0.001, 0.0, 1.0, note.length, release);
+      for (std::size_t i = 0; i < frames; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double white = static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+        // The first difference of white noise: a simple high-pass.
+        mix(i, 0.5 * (white - previous) * decay * envelope.next());
+        previous = white;
+        decay *= step;
+      }
+      break;
     }
     case Voice::Kick: {
       // A sine whose pitch falls from about 120 Hz to 45 Hz.
-      const double phase = kTwoPi * (45.0 * t + (120.0 - 45.0) / 30.0 * (1 - std::exp(-30.0 * t)));
-      return std::sin(phase) * std::exp(-t * 9.0) * envelope(t, note.length, 0.002, 0.0, 1.0, 0.3);
+      Envelope envelope(0.002, 9.0, 0.0, note.length, release);
+      for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / kSampleRate;
+        const double phase = kTwoPi * (45.0 * t + (120.0 - 45.0) / 30.0 * (1 - std::exp(-30.0 * t)));
+        mix(i, std::sin(phase) * envelope.next());
+      }
+      break;
     }
   }
-  return 0;
 }
 
 std::vector<Note> compose(const Song& song) {
@@ -266,19 +359,10 @@ std::vector<std::int16_t> renderSong(const Song& song) {
   }
 
   for (const Note& note : compose(song)) {
-    const double gainLeft = note.velocity * std::cos((note.pan + 1) * std::numbers::pi / 4);
-    const double gainRight = note.velocity * std::sin((note.pan + 1) * std::numbers::pi / 4);
     const auto first = static_cast<std::size_t>(note.start * kSampleRate);
-    const auto last = std::min(
-        frames, static_cast<std::size_t>((note.start + note.length + releaseOf(note.voice)) * kSampleRate) + 1);
-    double noiseState = 0;
-    unsigned noiseSeed = static_cast<unsigned>(first) | 1u;
-    for (std::size_t i = first; i < last; ++i) {
-      const double t = static_cast<double>(i - first) / kSampleRate;
-      const double s = voiceSample(note, t, noiseState, noiseSeed);
-      left[i] += gainLeft * s;
-      right[i] += gainRight * s;
-    }
+    if (first >= frames) continue;
+    const auto length = static_cast<std::size_t>((note.length + releaseOf(note.voice)) * kSampleRate) + 1;
+    renderNote(note, left.data() + first, right.data() + first, std::min(length, frames - first));
   }
 
   // A ping-pong echo three quarters of a beat long gives the room some depth.

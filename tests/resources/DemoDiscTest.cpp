@@ -1,0 +1,206 @@
+// The demo disc's music: levels, DC, stereo, envelopes, and the image that
+// make-demo-disc writes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+
+#include "tools/demo-disc/Synth.h"
+
+namespace tavrelo::demodisc {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Rendering takes a while: each song once for the whole suite.
+const std::vector<std::int16_t>& rendered(std::size_t index) {
+  static std::map<std::size_t, std::vector<std::int16_t>> cache;
+  auto found = cache.find(index);
+  if (found == cache.end()) found = cache.emplace(index, renderSong(demoSongs().at(index))).first;
+  return found->second;
+}
+
+double rms(const std::vector<std::int16_t>& pcm, std::size_t firstFrame, std::size_t frames) {
+  double sum = 0;
+  for (std::size_t i = 2 * firstFrame; i < 2 * (firstFrame + frames); ++i) {
+    sum += static_cast<double>(pcm[i]) * pcm[i];
+  }
+  return std::sqrt(sum / (2.0 * frames)) / 32768.0;
+}
+
+TEST(DemoSongs, FourShortSongsInDifferentKeysAndTempos) {
+  const auto songs = demoSongs();
+  ASSERT_GE(songs.size(), 3u);
+  ASSERT_LE(songs.size(), 4u);
+  std::set<int> tonics;
+  std::set<double> tempos;
+  for (const Song& song : songs) {
+    EXPECT_GE(songSeconds(song), 20.0) << song.title;
+    EXPECT_LE(songSeconds(song), 40.0) << song.title;
+    tonics.insert(song.tonic + (song.mode == Mode::Minor ? 100 : 0));
+    tempos.insert(song.tempo);
+  }
+  EXPECT_EQ(tonics.size(), songs.size());
+  EXPECT_EQ(tempos.size(), songs.size());
+}
+
+TEST(DemoSongs, LevelsLeaveHeadroomWithoutClippingOrDcOffset) {
+  for (std::size_t s = 0; s < demoSongs().size(); ++s) {
+    SCOPED_TRACE(demoSongs()[s].title);
+    const auto& pcm = rendered(s);
+    const auto frames = static_cast<std::size_t>(std::ceil(songSeconds(demoSongs()[s]) * kSampleRate));
+    ASSERT_EQ(pcm.size(), 2 * frames);
+    int peak = 0;
+    double sum[2] = {0, 0};
+    for (std::size_t i = 0; i < pcm.size(); ++i) {
+      peak = std::max(peak, std::abs(static_cast<int>(pcm[i])));
+      sum[i % 2] += pcm[i];
+    }
+    const double peakDb = 20 * std::log10(peak / 32768.0);
+    EXPECT_LT(peakDb, -2.5) << "headroom";
+    EXPECT_GT(peakDb, -4.0) << "loud enough";
+    for (double channel : sum) EXPECT_LT(std::abs(channel / frames / 32768.0), 1e-3) << "DC";
+    const double level = 20 * std::log10(rms(pcm, 0, frames));
+    EXPECT_GT(level, -26.0);
+    EXPECT_LT(level, -10.0);
+  }
+}
+
+TEST(DemoSongs, TracksStartAndEndInSilenceAndNeverDropOut) {
+  for (std::size_t s = 0; s < demoSongs().size(); ++s) {
+    SCOPED_TRACE(demoSongs()[s].title);
+    const auto& pcm = rendered(s);
+    const std::size_t frames = pcm.size() / 2;
+    EXPECT_LT(std::abs(pcm[0]) + std::abs(pcm[1]), 8) << "no click at the start";
+    EXPECT_LT(std::abs(pcm[pcm.size() - 1]) + std::abs(pcm[pcm.size() - 2]), 8) << "nor at the end";
+    // Music all along: every half second up to the fade is audible, and the
+    // level moves (notes start and die away; a steady tone would not).
+    const std::size_t window = kSampleRate / 2;
+    double loudest = 0;
+    double quietest = 1;
+    for (std::size_t at = 0; at + window + 2 * kSampleRate < frames; at += window) {
+      const double level = rms(pcm, at, window);
+      EXPECT_GT(level, 0.01) << "at " << at / static_cast<double>(kSampleRate) << " s";
+      loudest = std::max(loudest, level);
+      quietest = std::min(quietest, level);
+    }
+    EXPECT_GT(loudest / quietest, 1.5);
+  }
+}
+
+TEST(DemoSongs, ChannelsDifferButStayRelated) {
+  for (std::size_t s = 0; s < demoSongs().size(); ++s) {
+    SCOPED_TRACE(demoSongs()[s].title);
+    const auto& pcm = rendered(s);
+    double lr = 0, ll = 0, rr = 0;
+    for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+      lr += static_cast<double>(pcm[i]) * pcm[i + 1];
+      ll += static_cast<double>(pcm[i]) * pcm[i];
+      rr += static_cast<double>(pcm[i + 1]) * pcm[i + 1];
+    }
+    const double correlation = lr / std::sqrt(ll * rr);
+    EXPECT_LT(correlation, 0.97) << "some stereo spread";
+    EXPECT_GT(correlation, 0.2) << "not two unrelated tracks";
+  }
+}
+
+TEST(DemoSongs, SameSongSameSamplesAndEverySongIsDifferent) {
+  EXPECT_EQ(renderSong(demoSongs()[2]), rendered(2));
+  for (std::size_t a = 0; a < demoSongs().size(); ++a) {
+    for (std::size_t b = a + 1; b < demoSongs().size(); ++b) {
+      const std::size_t n = std::min(rendered(a).size(), rendered(b).size());
+      EXPECT_FALSE(std::equal(rendered(a).begin(), rendered(a).begin() + static_cast<std::ptrdiff_t>(n),
+                              rendered(b).begin()));
+    }
+  }
+}
+
+TEST(DemoSongs, AnEmptyDescriptionGivesSilenceNotACrash) {
+  Song empty;
+  empty.progression.clear();
+  const auto pcm = renderSong(empty);
+  EXPECT_FALSE(pcm.empty());
+  EXPECT_TRUE(std::all_of(pcm.begin(), pcm.end(), [](std::int16_t v) { return v == 0; }));
+  Song still = demoSongs()[0];
+  still.tempo = 0;
+  EXPECT_NO_FATAL_FAILURE(renderSong(still));
+}
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int run(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class MakeDemoDisc : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("demo-disc-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+    fs::remove_all(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+TEST_F(MakeDemoDisc, WritesASheetAndABinWithEveryTrackOnSectorBoundaries) {
+  const fs::path cue = dir_ / "nested" / "demo.cue";
+  ASSERT_EQ(run(std::string(TAVRELO_MAKE_DEMO_DISC) + " '" + cue.string() + "' >/dev/null"), 0);
+  const std::string sheet = slurp(cue);
+  const std::string bin = slurp(dir_ / "nested" / "demo.bin");
+  ASSERT_FALSE(sheet.empty());
+
+  std::size_t offset = 0;
+  for (std::size_t s = 0; s < demoSongs().size(); ++s) {
+    SCOPED_TRACE(s + 1);
+    char track[64];
+    std::snprintf(track, sizeof track, "TRACK %02zu AUDIO", s + 1);
+    EXPECT_NE(sheet.find(track), std::string::npos);
+    const auto& pcm = rendered(s);
+    const std::size_t sectors = (pcm.size() / 2 + 587) / 588;
+    const std::size_t sectorOffset = offset / 2352;
+    char index[96];
+    std::snprintf(index, sizeof index, "INDEX 01 %02zu:%02zu:%02zu", sectorOffset / 75 / 60,
+                  sectorOffset / 75 % 60, sectorOffset % 75);
+    EXPECT_NE(sheet.find(index), std::string::npos) << index;
+    ASSERT_GE(bin.size(), offset + pcm.size() * 2);
+    // Little-endian samples, left first, exactly as rendered; silence pads the last sector.
+    bool same = true;
+    for (std::size_t i = 0; i < pcm.size() && same; ++i) {
+      const auto lo = static_cast<unsigned char>(bin[offset + 2 * i]);
+      const auto hi = static_cast<unsigned char>(bin[offset + 2 * i + 1]);
+      same = static_cast<std::int16_t>(lo | (hi << 8)) == pcm[i];
+    }
+    EXPECT_TRUE(same);
+    for (std::size_t i = offset + pcm.size() * 2; i < offset + sectors * 2352; ++i) {
+      ASSERT_EQ(bin[i], 0) << "padding at byte " << i;
+    }
+    offset += sectors * 2352;
+  }
+  EXPECT_EQ(bin.size(), offset);
+}
+
+TEST_F(MakeDemoDisc, SaysWhyWhenItCannotWrite) {
+  fs::create_directories(dir_);
+  std::ofstream(dir_ / "file") << "x";
+  EXPECT_EQ(run(std::string(TAVRELO_MAKE_DEMO_DISC) + " '" + (dir_ / "file" / "demo.cue").string() +
+                "' 2>/dev/null"),
+            1);
+  EXPECT_EQ(run(std::string(TAVRELO_MAKE_DEMO_DISC) + " 2>/dev/null"), 2) << "usage";
+}
+
+}  // namespace
+}  // namespace tavrelo::demodisc
