@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/win32/SingleInstance.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tavrelo::win32::InstanceLock;
+
+// A private XDG_RUNTIME_DIR for one test, restored afterwards.
+class RuntimeDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "tavrelo2-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    root = pattern;
+    const char* old = std::getenv("XDG_RUNTIME_DIR");
+    if (old != nullptr) oldRuntime = old;
+    hadRuntime = old != nullptr;
+    ::setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadRuntime) {
+      ::setenv("XDG_RUNTIME_DIR", oldRuntime.c_str(), 1);
+    } else {
+      ::unsetenv("XDG_RUNTIME_DIR");
+    }
+    std::error_code ignored;
+    fs::permissions(root / "tavrelo2", fs::perms::owner_all, ignored);
+    fs::remove_all(root, ignored);
+  }
+  static unsigned mode(const fs::path& path) {
+    struct stat info {};
+    ::lstat(path.c_str(), &info);
+    return info.st_mode & 07777;
+  }
+
+  fs::path root;
+  std::string oldRuntime;
+  bool hadRuntime = false;
+};
+
+TEST_F(RuntimeDirTest, TheFolderIsMadePrivateUnderTheRuntimeDir) {
+  std::string error;
+  const auto folder = tavrelo::win32::runtimeFolder(error);
+  ASSERT_TRUE(folder.has_value()) << error;
+  EXPECT_EQ(*folder, root / "tavrelo2");
+  EXPECT_EQ(mode(*folder), 0700u);
+  EXPECT_EQ(tavrelo::win32::runtimeFolder(error), folder);  // found again as it is
+}
+
+TEST_F(RuntimeDirTest, AFolderOpenToOthersOrNotAFolderIsRefused) {
+  const fs::path fallback = "/tmp/tavrelo2-" + std::to_string(::geteuid());
+  ASSERT_EQ(::mkdir((root / "tavrelo2").c_str(), 0755), 0);
+  ::chmod((root / "tavrelo2").c_str(), 0755);
+  std::string error;
+  auto folder = tavrelo::win32::runtimeFolder(error);
+  EXPECT_NE(error.find("mode must be 0700"), std::string::npos) << error;
+  if (folder) {
+    EXPECT_EQ(*folder, fallback);  // the private /tmp folder instead
+  }
+
+  fs::remove(root / "tavrelo2");
+  fs::create_directory(root / "real");
+  fs::permissions(root / "real", fs::perms::owner_all, fs::perm_options::replace);
+  fs::create_directory_symlink(root / "real", root / "tavrelo2");
+  error.clear();
+  folder = tavrelo::win32::runtimeFolder(error);
+  EXPECT_NE(error.find("is not a folder"), std::string::npos) << error;
+  if (folder) {
+    EXPECT_EQ(*folder, fallback);
+  }
+}
+
+TEST_F(RuntimeDirTest, TheLockIsHeldOnceAndFreedWithItsOwner) {
+  const fs::path file = root / "instance.lock";
+  std::string error;
+  std::optional<InstanceLock> first;
+  ASSERT_EQ(InstanceLock::tryAcquire(file, first, error), InstanceLock::Outcome::Acquired) << error;
+  std::optional<InstanceLock> second;
+  EXPECT_EQ(InstanceLock::tryAcquire(file, second, error), InstanceLock::Outcome::HeldElsewhere);
+  EXPECT_FALSE(second.has_value());
+  first.reset();
+  EXPECT_EQ(InstanceLock::tryAcquire(file, second, error), InstanceLock::Outcome::Acquired);
+  EXPECT_EQ(mode(file), 0600u);
+}
+
+TEST_F(RuntimeDirTest, ALockFileThatIsASymlinkOrMissingFolderFails) {
+  const fs::path target = root / "elsewhere";
+  fs::create_symlink(target, root / "instance.lock");
+  std::string error;
+  std::optional<InstanceLock> lock;
+  EXPECT_EQ(InstanceLock::tryAcquire(root / "instance.lock", lock, error),
+            InstanceLock::Outcome::Failed);
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(fs::exists(target));
+  EXPECT_EQ(InstanceLock::tryAcquire(root / "no" / "such.lock", lock, error),
+            InstanceLock::Outcome::Failed);
+}
+
+// The real program, twice: the second start ends at once, silently, and the
+// first one goes on.
+TEST_F(RuntimeDirTest, ASecondProgramEndsSilentlyWhileTheFirstRuns) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(root.string()));
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("TAVRELO2_DISC_IMAGES", QString::fromStdString((root / "no.cue").string()));
+  environment.insert("PULSE_SERVER", "unix:/nonexistent");
+  QProcess first;
+  first.setProcessEnvironment(environment);
+  first.start(TAVRELO2_PROGRAM, {});
+  ASSERT_TRUE(first.waitForStarted(10000));
+  // Wait until the first one holds the lock.
+  const fs::path file = root / "tavrelo2" / "instance.lock";
+  bool held = false;
+  for (int i = 0; i < 300 && !held; ++i) {
+    std::string error;
+    std::optional<InstanceLock> probe;
+    held = fs::exists(file) &&
+           InstanceLock::tryAcquire(file, probe, error) == InstanceLock::Outcome::HeldElsewhere;
+    if (!held) QTest::qWait(100);
+  }
+  ASSERT_TRUE(held);
+
+  QProcess second;
+  second.setProcessEnvironment(environment);
+  second.start(TAVRELO2_PROGRAM, {});
+  ASSERT_TRUE(second.waitForFinished(30000));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(second.readAllStandardOutput().toStdString(), "");
+  EXPECT_EQ(second.readAllStandardError().toStdString(), "");
+  EXPECT_EQ(first.state(), QProcess::Running);
+
+  first.terminate();
+  if (!first.waitForFinished(10000)) {
+    first.kill();
+    first.waitForFinished(5000);
+  }
+}
+
+}  // namespace
