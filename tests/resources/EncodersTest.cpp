@@ -8,6 +8,7 @@
 
 #include "tools/make-resources/GifFile.h"
 #include "tools/make-resources/IconFile.h"
+#include "tools/make-resources/JpegFile.h"
 #include "tools/make-resources/Palette.h"
 
 namespace tavrelo::artwork {
@@ -124,6 +125,49 @@ TEST(GifFile, RefusesWhatItCannotWrite) {
   EXPECT_TRUE(encodeGif(QImage(4, 4, QImage::Format_RGB32)).isEmpty());
   QImage noTable(4, 4, QImage::Format_Indexed8);
   EXPECT_TRUE(encodeGif(noTable).isEmpty());
+}
+
+TEST(JpegFile, FlatBlocksOfGamutEdgeColoursComeBackExactly) {
+  // 8 x 8 blocks of colours that a YCbCr JPEG cannot give back, one with
+  // detail beside them; Qt's reader must return the flat blocks unchanged.
+  const QRgb flat[] = {qRgb(128, 128, 0), qRgb(255, 255, 0), qRgb(0, 0, 255), qRgb(1, 254, 3)};
+  QImage image(40, 16, QImage::Format_RGB32);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      image.setPixel(x, y, x < 32 ? flat[x / 8] : qRgb((x * 37 + y * 11) % 256, y * 16, x * 6));
+    }
+  }
+  const QByteArray file = encodeRgbJpeg(image, 100);
+  ASSERT_FALSE(file.isEmpty());
+  QByteArray format;
+  {
+    QBuffer buffer;
+    buffer.setData(file);
+    buffer.open(QIODevice::ReadOnly);
+    format = QImageReader::imageFormat(&buffer);
+  }
+  EXPECT_EQ(format, "jpeg");
+  const QImage decoded = decode(file, "jpeg");
+  ASSERT_EQ(decoded.size(), image.size());
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 32; ++x) {
+      ASSERT_EQ(decoded.pixel(x, y), image.pixel(x, y)) << x << "," << y;
+    }
+  }
+  // The detailed block is close, not exact: lossy, but not broken.
+  int worst = 0;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 32; x < 40; ++x) {
+      const QRgb a = decoded.pixel(x, y);
+      const QRgb b = image.pixel(x, y);
+      worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                        std::abs(qBlue(a) - qBlue(b))});
+    }
+  }
+  EXPECT_LE(worst, 8);
+  EXPECT_TRUE(encodeRgbJpeg(QImage(), 90).isEmpty());
+  EXPECT_TRUE(encodeRgbJpeg(image, 0).isEmpty());
+  EXPECT_TRUE(encodeRgbJpeg(image, 101).isEmpty());
 }
 
 TEST(Palette, KeepsFewColoursExactlyAndPutsTransparencyFirst) {
