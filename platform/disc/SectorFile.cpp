@@ -72,7 +72,7 @@ class RawFile final : public SectorFile {
                                 static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) throw DiscError("cannot read " + quoted(path_) + ": " + std::strerror(errno));
-      if (n == 0) break;  // the file shrank since it was opened
+      if (n == 0) throw DiscError("cannot read " + quoted(path_) + ": the file ends early");
       done += static_cast<std::size_t>(n);
     }
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(done),

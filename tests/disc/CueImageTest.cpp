@@ -134,6 +134,21 @@ TEST(CueImage, ReadsAreClampedToTheLeadOut) {
   EXPECT_THROW(image->readAudio(150, 2, small), DiscError);
 }
 
+TEST(CueImage, AFileCutShortAfterOpeningGivesAnErrorNotNoise) {
+  for (const AudioFormat format : {AudioFormat::Binary, AudioFormat::Wave}) {
+    test::TempDir dir;
+    DiscSpec spec;
+    spec.format = format;
+    spec.tracks = testdisc::plainTracks(1, 2);
+    const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+    const auto image = CueImage::open(disc.cue);
+    std::filesystem::resize_file(disc.files[0], std::filesystem::file_size(disc.files[0]) / 2);
+    std::vector<std::uint8_t> buffer(10 * kSectorBytes);
+    EXPECT_EQ(image->readAudio(150, 10, buffer), 10);
+    EXPECT_THROW(image->readAudio(disc.toc.leadOut - 10, 10, buffer), DiscError);
+  }
+}
+
 std::string readAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
