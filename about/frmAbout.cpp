@@ -214,7 +214,8 @@ void frmAbout::lblDisclaimer_Click() {
   try {
     const std::string mail = "mailto:" + std::string(tavrelo::about::maker::kLinkMail);
     ShellExecuteA(hwnd(), "Open", mail.c_str(), "", "", SW_SHOWNORMAL);
-  } catch (...) {  // NOLINT(bugprone-empty-catch): the handler goes on whatever failed
+  } catch (...) {
+    // Whatever failed, the handler ends normally.
   }
 }
 

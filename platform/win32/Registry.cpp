@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 #include <utility>
 
@@ -174,8 +175,22 @@ std::size_t openKeyCount() { return handles().count(); }
 using tavrelo::win32::registry;
 namespace reg = tavrelo::win32::reg;
 
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired,
-                   HKEY* phkResult) {
+namespace {
+
+// Nothing is thrown across the Win32 functions: a failure inside becomes
+// ERROR_NOT_ENOUGH_MEMORY (8) or ERROR_INTERNAL_ERROR (1359).
+template <typename Body>
+LONG withoutExceptions(Body body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return 8;
+  } catch (...) {
+    return 1359;
+  }
+}
+
+LONG openKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, HKEY* phkResult) {
   if (phkResult == nullptr) return reg::kInvalidParameter;
   const auto parent = tavrelo::win32::handles().find(hKey);
   if (!parent) return reg::kInvalidHandle;
@@ -189,8 +204,8 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDe
   return reg::kSuccess;
 }
 
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType,
-                      BYTE* lpData, DWORD* lpcbData) {
+LONG queryValue(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
+                DWORD* lpcbData) {
   if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr)) {
     return reg::kInvalidParameter;
   }
@@ -209,6 +224,19 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* l
   if (lpData != nullptr && size != 0) std::memcpy(lpData, value->data.data(), size);
   *lpcbData = size;
   return reg::kSuccess;
+}
+
+}  // namespace
+
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDesired,
+                   HKEY* phkResult) {
+  return withoutExceptions([&] { return openKey(hKey, lpSubKey, samDesired, phkResult); });
+}
+
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType,
+                      BYTE* lpData, DWORD* lpcbData) {
+  return withoutExceptions(
+      [&] { return queryValue(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData); });
 }
 
 LONG RegCloseKey(HKEY hKey) {

@@ -19,6 +19,7 @@ constexpr HINSTANCE kStarted = 42;
 constexpr HINSTANCE kFileNotFound = 2;   // SE_ERR_FNF
 constexpr HINSTANCE kPathNotFound = 3;   // SE_ERR_PNF
 constexpr HINSTANCE kNoAssociation = 31; // SE_ERR_NOASSOC
+constexpr HINSTANCE kOutOfMemory = 8;    // SE_ERR_OOM
 
 bool isOpenVerb(LPCSTR verb) {
   // No verb (null or "") means the default one, which is open.
@@ -43,16 +44,7 @@ bool hasUrlScheme(std::string_view target) {
                      });
 }
 
-}  // namespace
-
-// Opens lpFile with the desktop's handler for it, in lpDirectory, and returns
-// without waiting for that handler. Only the open verb exists here (others:
-// 31). Parameters belong to programs, and xdg-open opens documents, so they
-// are not passed on; the owner window and show command are left to the
-// desktop. A local file that is missing gives 2, a missing directory 3, and a
-// desktop without xdg-open 31.
-HINSTANCE ShellExecuteA(HWND /*hwnd*/, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR /*lpParameters*/,
-                        LPCSTR lpDirectory, int /*nShowCmd*/) {
+HINSTANCE openWithDesktop(LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpDirectory) {
   if (lpFile == nullptr || *lpFile == '\0') return kFileNotFound;
   if (!isOpenVerb(lpOperation)) return kNoAssociation;
 
@@ -75,4 +67,21 @@ HINSTANCE ShellExecuteA(HWND /*hwnd*/, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR
   if (opener.empty()) return kNoAssociation;
   if (desktop.startProcess(opener, {target}, directory) == 0) return kNoAssociation;
   return kStarted;
+}
+
+}  // namespace
+
+// Opens lpFile with the desktop's handler for it, in lpDirectory, and returns
+// without waiting for that handler. Only the open verb exists here (others:
+// 31). Parameters belong to programs, and xdg-open opens documents, so they
+// are not passed on; the owner window and show command are left to the
+// desktop. A local file that is missing gives 2, a missing directory 3, and a
+// desktop without xdg-open 31.
+HINSTANCE ShellExecuteA(HWND /*hwnd*/, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR /*lpParameters*/,
+                        LPCSTR lpDirectory, int /*nShowCmd*/) {
+  try {
+    return openWithDesktop(lpOperation, lpFile, lpDirectory);
+  } catch (...) {
+    return kOutOfMemory;  // nothing is thrown across the Win32 function
+  }
 }
