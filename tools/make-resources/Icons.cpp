@@ -84,9 +84,9 @@ void drawDisc(QPainter& p, QPointF centre, double radius, double squash = 1.0) {
   const QRectF outer(-radius, -radius, 2 * radius, 2 * radius);
 
   QConicalGradient sheen(0, 0, 35);
-  const QColor stops[] = {QColor(236, 238, 244), QColor(186, 196, 222), QColor(250, 236, 200),
-                          QColor(206, 226, 210), QColor(196, 200, 214), QColor(240, 242, 248),
-                          QColor(184, 194, 226), QColor(246, 220, 226), QColor(236, 238, 244)};
+  const QColor stops[] = {QColor(238, 240, 246), QColor(168, 186, 236), QColor(252, 228, 176),
+                          QColor(184, 228, 196), QColor(198, 202, 218), QColor(242, 244, 250),
+                          QColor(172, 188, 236), QColor(246, 204, 220), QColor(238, 240, 246)};
   for (int i = 0; i < 9; ++i) sheen.setColorAt(i / 8.0, stops[i]);
   p.setPen(QPen(kMetalDark, 0.9 / squash > 1.6 ? 1.6 : 0.9));
   p.setBrush(sheen);
@@ -347,7 +347,7 @@ QImage drawApplicationIcon(int size) {
   p.setBrush(QColor(0, 0, 0, 50));
   p.drawEllipse(QPointF(13.8, 18.8), 12.6, 12.6);
   drawDisc(p, {13, 18}, 12.6);
-  drawNote(p, {24.2, 24.6}, 20.5, 1.1);
+  drawNote(p, {23.6, 24.6}, 20.5, 1.1);
   return image;
 }
 
