@@ -154,15 +154,24 @@ class Server {
       if (::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
           peer.uid != ::geteuid()) {
         options_.log("refused a client of uid " + std::to_string(peer.uid));
-        sendReply(fd.get(), Reply::refused(Failure::Refused, "the drive service serves its own user only"));
+        refuse(fd, "the drive service serves its own user only");
         continue;
       }
       if (clients_.size() >= static_cast<std::size_t>(options_.maxClients)) {
         options_.log("refused a client: too many clients");
-        sendReply(fd.get(), Reply::refused(Failure::Refused, "the drive service has too many clients"));
+        refuse(fd, "the drive service has too many clients");
         continue;
       }
       clients_.push_back(Client{std::move(fd), Session(drives_)});
+    }
+  }
+
+  // Says why and hangs up. What the peer sent is read first: closing over
+  // unread packets would reset the connection ahead of the reason.
+  static void refuse(Fd& fd, const std::string& why) {
+    sendReply(fd.get(), Reply::refused(Failure::Refused, why));
+    Bytes ignored;
+    for (int i = 0; i < 8 && receivePacket(fd.get(), ignored, 0) == Received::Packet; ++i) {
     }
   }
 

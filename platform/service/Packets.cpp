@@ -82,6 +82,14 @@ Received receivePacket(int fd, Bytes& out, int timeoutMs) {
   do {
     got = ::recvmsg(fd, &message, MSG_DONTWAIT);
   } while (got < 0 && errno == EINTR);
+  if (got < 0 && errno == ECONNRESET) {
+    // The peer closed with our packet unread in its queue. Linux reports that
+    // once, ahead of the packets still queued here (such as the peer's reason
+    // for hanging up), and clears it: read again.
+    message.msg_flags = 0;
+    got = ::recvmsg(fd, &message, MSG_DONTWAIT);
+    if (got < 0 && errno == EAGAIN) errno = ECONNRESET;
+  }
   if (got < 0) {
     out.clear();
     return errno == EAGAIN ? Received::TimedOut

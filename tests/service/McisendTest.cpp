@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/mci/MciSession.h"
+#include "tests/service/ServiceHarness.h"
+#include "tests/support/FakeCdDrive.h"
+#include "tests/support/ManualClock.h"
+#include "tools/mcisend/Mcisend.h"
+
+namespace tavrelo::servicetest {
+namespace {
+
+// mcisend's own work against one fake drive at D:.
+class McisendLogic : public ::testing::Test {
+ protected:
+  class OneDrive final : public mci::DriveDirectory {
+   public:
+    explicit OneDrive(std::shared_ptr<drive::CdDrive> d) : drive_(std::move(d)) {}
+    std::shared_ptr<drive::CdDrive> cdDrive(char letter) override {
+      return letter == 'D' ? drive_ : nullptr;
+    }
+    std::vector<char> cdDriveLetters() override { return {'D'}; }
+
+   private:
+    std::shared_ptr<drive::CdDrive> drive_;
+  };
+
+  McisendLogic() {
+    disc::Toc toc;
+    toc.tracks = {{1, 150, true}, {2, 450, true}};
+    toc.leadOut = 750;
+    drive_ = std::make_shared<testing::FakeCdDrive>(clock_, toc);
+  }
+
+  // One run of the tool: a session of its own over the same drive.
+  int run(const std::vector<std::string>& args, const std::string& input = "") {
+    session_ = std::make_unique<mci::MciSession>(std::make_shared<OneDrive>(drive_), clock_);
+    std::istringstream in(input);
+    out_.str("");
+    err_.str("");
+    return mcisend::runMcisend(args, in, out_, err_, *session_);
+  }
+
+  testing::ManualClock clock_;
+  std::shared_ptr<testing::FakeCdDrive> drive_;
+  std::unique_ptr<mci::MciSession> session_;
+  std::ostringstream out_, err_;
+};
+
+TEST_F(McisendLogic, PrintsOneLinePerCommandAndFailsAfterAnyError) {
+  EXPECT_EQ(run({"open D:\\ type cdaudio alias cd", "status cd number of tracks", "play cd",
+                 "status cd mode"}),
+            mcisend::kAllSucceeded);
+  EXPECT_EQ(out_.str(), "1\n2\n\nplaying\n");
+
+  // Every command is sent, the failed one prints its code and text.
+  EXPECT_EQ(run({"status cd mode", "open D: type cdaudio alias cd", "bogus cd", "status cd mode"}),
+            mcisend::kSomeFailed);
+  EXPECT_EQ(out_.str(),
+            "error 263: The specified device is not open or is not recognized by MCI.\n"
+            "1\n"
+            "error 261: The driver cannot recognize the specified command.\n"
+            "playing\n");
+}
+
+TEST_F(McisendLogic, ClosesItsDevicesAndLeavesTheDiscPlaying) {
+  ASSERT_EQ(run({"open D: type cdaudio alias cd", "play cd"}), mcisend::kAllSucceeded);
+  EXPECT_EQ(run({"status cd mode"}), mcisend::kSomeFailed);  // the alias went with the run
+  EXPECT_EQ(drive_->status().audio, drive::AudioStatus::Playing);
+}
+
+TEST_F(McisendLogic, ReadsLinesFromStandardInputWithoutArguments) {
+  EXPECT_EQ(run({}, "open cdaudio alias cd\r\n\n   \nstatus cd number of tracks\nstatus cd media present"),
+            mcisend::kAllSucceeded);
+  EXPECT_EQ(out_.str(), "1\n2\ntrue\n");
+  EXPECT_EQ(run({}, ""), mcisend::kAllSucceeded);
+  EXPECT_EQ(out_.str(), "");
+}
+
+TEST_F(McisendLogic, OptionsAndUsageErrors) {
+  EXPECT_EQ(run({"--help"}), mcisend::kAllSucceeded);
+  EXPECT_NE(out_.str().find("usage: mcisend"), std::string::npos);
+  EXPECT_EQ(run({"open cdaudio alias cd", "-x"}), mcisend::kUsage);
+  EXPECT_EQ(out_.str(), "");  // nothing was sent
+  EXPECT_NE(err_.str().find("unknown option -x"), std::string::npos);
+  EXPECT_EQ(drive_->playCalls(), 0);
+  // After "--" everything is a command, even one that starts with '-'.
+  EXPECT_EQ(run({"--", "-open"}), mcisend::kSomeFailed);
+  EXPECT_EQ(out_.str(), "error 261: The driver cannot recognize the specified command.\n");
+  EXPECT_EQ(run({"--"}, "status cd mode\n"), mcisend::kAllSucceeded);  // stdin is not read
+  EXPECT_EQ(out_.str(), "");
+}
+
+// The real tool through the real service.
+class McisendTool : public ServiceHarness {
+ protected:
+  void SetUp() override {
+    ServiceHarness::SetUp();
+    ::setenv("TAVRELO2_DISC_IMAGES", disc_.cue.c_str(), 1);
+  }
+  void TearDown() override {
+    ::unsetenv("TAVRELO2_DISC_IMAGES");
+    ServiceHarness::TearDown();
+  }
+
+  // Runs mcisend; returns its exit code, its standard output in `output`.
+  int mcisend(const std::vector<std::string>& args, const std::string& input = "") {
+    int toChild[2], fromChild[2];
+    if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) return -1;
+    std::vector<std::string> text{std::string(TAVRELO_SERVICE_BIN_DIR) + "/mcisend"};
+    text.insert(text.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : text) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::dup2(toChild[0], 0);
+      ::dup2(fromChild[1], 1);
+      ::close(toChild[1]);
+      ::close(fromChild[0]);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    if (!input.empty() && ::write(toChild[1], input.data(), input.size()) < 0) ADD_FAILURE();
+    ::close(toChild[1]);
+    output.clear();
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fromChild[0], buffer, sizeof buffer)) > 0;) output.append(buffer, n);
+    ::close(fromChild[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::string output;
+};
+
+TEST_F(McisendTool, OpensTheImageDriveAndAnswersExactly) {
+  EXPECT_EQ(mcisend({"open D:\\ type cdaudio alias cd shareable", "status cd mode",
+                     "status cd number of tracks", "set cd time format tmsf",
+                     "status cd position", "status cd length track 2", "close cd"}),
+            0);
+  EXPECT_EQ(output, "1\nstopped\n3\n\n01:00:00:00\n00:04:00\n\n");
+  EXPECT_EQ(mcisend({"open E:\\ type cdaudio alias cd", "status cd mode"}), 1);
+  EXPECT_EQ(output.substr(0, 6), "error ");
+}
+
+TEST_F(McisendTool, TheDiscPlaysOnAfterTheToolEndsUntilAStop) {
+  ASSERT_EQ(mcisend({"open D:\\ type cdaudio alias cd", "set cd time format tmsf",
+                     "play cd from 2"}),
+            0);
+  EXPECT_EQ(output, "1\n\n\n");
+  EXPECT_EQ(mcisend({}, "open cdaudio alias cd shareable\nstatus cd mode\nstatus cd current track\n"),
+            0);
+  EXPECT_EQ(output, "1\nplaying\n2\n");
+  EXPECT_EQ(mcisend({"open D:\\ type cdaudio alias cd", "stop cd", "status cd mode"}), 0);
+  EXPECT_EQ(output, "1\n\nstopped\n");
+}
+
+TEST_F(McisendTool, ErrorsAndUsageHaveTheirExitCodes) {
+  EXPECT_EQ(mcisend({"status cd mode", "open D:\\ type cdaudio alias cd"}), 1);
+  EXPECT_EQ(output,
+            "error 263: The specified device is not open or is not recognized by MCI.\n1\n");
+  EXPECT_EQ(mcisend({"--frobnicate"}), 2);
+  EXPECT_EQ(output, "");
+}
+
+}  // namespace
+}  // namespace tavrelo::servicetest

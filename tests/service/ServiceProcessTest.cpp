@@ -1,0 +1,258 @@
+#include <sys/stat.h>
+
+#include <variant>
+
+#include "platform/service/Packets.h"
+#include "platform/service/RemoteCdDrive.h"
+#include "tests/service/ServiceHarness.h"
+
+namespace tavrelo::servicetest {
+namespace {
+
+using drive::AudioStatus;
+using drive::DriveError;
+using service::DriveSource;
+using service::RemoteCdDrive;
+
+class ServiceProcess : public ServiceHarness {
+ protected:
+  DriveSource image() const { return {DriveSource::Kind::CueImage, disc_.cue.string()}; }
+  drive::Lba start() const { return disc_.toc.tracks.front().start; }
+
+  std::shared_ptr<RemoteCdDrive> openDrive() {
+    auto drive = RemoteCdDrive::open(image());
+    EXPECT_TRUE(drive->connected()) << drive->lastError() << "\n" << log();
+    return drive;
+  }
+
+  // A raw connection for sending what no client would.
+  service::Fd rawConnection() {
+    int code = 0;
+    std::string error;
+    service::Fd fd = service::connectPacketSocket(socketPath(), code, error);
+    EXPECT_TRUE(fd.valid()) << error;
+    return fd;
+  }
+
+  service::Reply exchange(int fd, const service::Bytes& packet) {
+    EXPECT_TRUE(service::sendPacket(fd, packet));
+    service::Bytes answer;
+    EXPECT_EQ(service::receivePacket(fd, answer, 5000), service::Received::Packet);
+    auto decoded = service::decodeReply(answer);
+    EXPECT_TRUE(std::holds_alternative<service::Reply>(decoded));
+    return std::holds_alternative<service::Reply>(decoded) ? std::get<service::Reply>(decoded)
+                                                           : service::Reply{};
+  }
+
+  static service::Bytes hello(std::uint32_t version) {
+    service::Request r;
+    r.op = service::Op::Hello;
+    r.version = version;
+    return service::encode(r);
+  }
+};
+
+TEST_F(ServiceProcess, TwoClientsShareOneDrive) {
+  auto first = openDrive();
+  auto second = openDrive();
+  drive::Toc toc;
+  ASSERT_EQ(second->readToc(toc), DriveError::None);
+  EXPECT_EQ(toc, disc_.toc);
+
+  ASSERT_EQ(first->play(start(), toc.leadOut), DriveError::None);
+  EXPECT_TRUE(eventually([&] {
+    const auto s = second->status();
+    return s.audio == AudioStatus::Playing && s.position > start();
+  }));
+  ASSERT_EQ(second->pause(), DriveError::None);
+  const auto seen = first->status();
+  EXPECT_EQ(seen.audio, AudioStatus::Paused);
+  EXPECT_TRUE(seen.mediaPresent);
+  EXPECT_EQ(seen.track, 1);
+  EXPECT_EQ(first->resume(), DriveError::None);
+  EXPECT_EQ(second->status().audio, AudioStatus::Playing);
+  EXPECT_EQ(first->resume(), DriveError::NotPaused);  // the drive's own errors come through
+}
+
+TEST_F(ServiceProcess, AClientThatLeavesLeavesTheDiscPlaying) {
+  auto first = openDrive();
+  ASSERT_EQ(first->play(start(), disc_.toc.leadOut), DriveError::None);
+  const auto pid = servicePid();
+  ASSERT_TRUE(pid.has_value());
+  first.reset();  // the connection closes, as when the program quits
+
+  auto later = openDrive();
+  const drive::Lba heard = later->status().position;
+  EXPECT_EQ(later->status().audio, AudioStatus::Playing);
+  EXPECT_TRUE(eventually([&] { return later->status().position > heard + 37; }));
+  EXPECT_EQ(servicePid(), pid);
+}
+
+TEST_F(ServiceProcess, ALostServiceMakesTheDriveUnavailableUntilTheNextOpen) {
+  service::ServiceDrives drives;
+  auto before = drives.drive(image());
+  ASSERT_TRUE(before->connected()) << before->lastError();
+  ASSERT_EQ(before->play(start(), disc_.toc.leadOut), DriveError::None);
+  const auto pid = servicePid();
+  ASSERT_TRUE(pid.has_value());
+  ::kill(*pid, SIGKILL);
+  ASSERT_TRUE(eventually([&] { return reaped(*pid); }));
+
+  const auto status = before->status();
+  EXPECT_FALSE(status.mediaPresent);
+  EXPECT_EQ(status.audio, AudioStatus::Stopped);
+  EXPECT_EQ(before->play(start(), disc_.toc.leadOut), DriveError::Unavailable);
+  drive::Toc toc;
+  EXPECT_EQ(before->readToc(toc), DriveError::Unavailable);
+  EXPECT_FALSE(before->connected());
+  EXPECT_NE(before->lastError().find("gone"), std::string::npos) << before->lastError();
+
+  auto after = drives.drive(image());
+  EXPECT_NE(after, before);
+  ASSERT_TRUE(after->connected()) << after->lastError();
+  EXPECT_TRUE(after->status().mediaPresent);
+  EXPECT_EQ(after->play(start(), disc_.toc.leadOut), DriveError::None);
+  const auto newPid = servicePid();
+  ASSERT_TRUE(newPid.has_value());
+  EXPECT_NE(*newPid, *pid);
+  EXPECT_EQ(drives.drive(image()), after);  // a live drive is kept
+}
+
+TEST_F(ServiceProcess, GarbageAndOversizedPacketsGetErrorRepliesAndTheServiceStaysUp) {
+  auto client = openDrive();
+  const auto pid = servicePid();
+  service::Fd raw = rawConnection();
+  EXPECT_EQ(exchange(raw.get(), {0xde, 0xad, 0xbe, 0xef}).failure.failure,
+            service::Failure::UnknownType);
+  EXPECT_EQ(exchange(raw.get(), service::Bytes(20000, 0x03)).failure.failure,
+            service::Failure::Oversized);
+  EXPECT_EQ(exchange(raw.get(), {0x03}).failure.failure, service::Failure::HelloFirst);
+  EXPECT_EQ(exchange(raw.get(), hello(service::kProtocolVersion)).kind, service::ReplyKind::Hello);
+  EXPECT_EQ(exchange(raw.get(), {0x05, 0x01}).failure.failure, service::Failure::Malformed);
+  EXPECT_EQ(exchange(raw.get(), {0x03}).failure.failure, service::Failure::NotOpen);
+
+  EXPECT_TRUE(client->connected());
+  EXPECT_TRUE(client->status().mediaPresent);
+  EXPECT_EQ(servicePid(), pid);
+}
+
+TEST_F(ServiceProcess, AClientOfAnotherVersionIsToldSoAndHungUp) {
+  auto client = openDrive();
+  service::Fd raw = rawConnection();
+  const service::Reply reply = exchange(raw.get(), hello(service::kProtocolVersion + 1));
+  EXPECT_EQ(reply.failure.failure, service::Failure::WrongVersion);
+  EXPECT_NE(reply.failure.message.find("protocol version"), std::string::npos);
+  service::Bytes more;
+  EXPECT_EQ(service::receivePacket(raw.get(), more, 5000), service::Received::Closed);
+  EXPECT_TRUE(client->status().mediaPresent);
+}
+
+TEST_F(ServiceProcess, APeerOfAnotherUserIsRefused) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "needs root to connect as another user (setresuid); running as uid "
+                 << ::geteuid();
+  }
+  auto client = openDrive();
+  // Let the other user reach the socket; the folder check is the first line
+  // of defence, the peer check the second, and this tests the second.
+  for (const auto& path : {dir_.path(), runtime_, folder()}) ::chmod(path.c_str(), 0711);
+  ::chmod(socketPath().c_str(), 0666);
+  const std::string socketText = socketPath().string();
+  const service::Bytes greeting = hello(service::kProtocolVersion);
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (::setresgid(kNobody, kNobody, kNobody) != 0 || ::setresuid(kNobody, kNobody, kNobody) != 0) {
+      ::_exit(10);
+    }
+    int code = 0;
+    std::string error;
+    service::Fd fd = service::connectPacketSocket(socketText, code, error);
+    if (!fd.valid()) ::_exit(11);
+    service::sendPacket(fd.get(), greeting);
+    service::Bytes answer;
+    if (service::receivePacket(fd.get(), answer, 5000) != service::Received::Packet) ::_exit(12);
+    auto decoded = service::decodeReply(answer);
+    if (!std::holds_alternative<service::Reply>(decoded)) ::_exit(13);
+    const auto& reply = std::get<service::Reply>(decoded);
+    ::_exit(reply.kind == service::ReplyKind::Failure &&
+                    reply.failure.failure == service::Failure::Refused
+                ? 0
+                : 14);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "10: setresuid, 11: connect, 12: no reply, 14: not refused";
+  EXPECT_NE(log().find("refused a client of uid 65534"), std::string::npos) << log();
+  EXPECT_TRUE(client->status().mediaPresent);
+}
+
+TEST_F(ServiceProcess, TwoServicesStartedAtOnceEndWithOne) {
+  const pid_t a = startService({});
+  const pid_t b = startService({});
+  int status = -1;
+  pid_t loser = 0;
+  ASSERT_TRUE(eventually([&] {
+    if (reaped(a, &status)) loser = a;
+    if (reaped(b, &status)) loser = b;
+    return loser != 0;
+  }));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const pid_t winner = loser == a ? b : a;
+  EXPECT_TRUE(eventually([&] { return servicePid() == winner; }));
+  auto client = openDrive();
+  EXPECT_TRUE(client->status().mediaPresent);
+  EXPECT_EQ(servicePid(), winner);
+  EXPECT_FALSE(reaped(winner));
+}
+
+TEST_F(ServiceProcess, TheServiceEndsWhenIdleButNotWhileAClientIsConnectedOrADiscPlays) {
+  const pid_t pid = startService({"--idle-exit-seconds", "1"});
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socketPath()); }));
+  auto client = openDrive();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+  EXPECT_FALSE(reaped(pid)) << "ended with a client connected";
+
+  // The last two seconds of the disc, then nobody connected.
+  ASSERT_EQ(client->play(disc_.toc.leadOut - 150, disc_.toc.leadOut), DriveError::None);
+  client.reset();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+  EXPECT_FALSE(reaped(pid)) << "ended while a disc played";
+
+  int status = -1;
+  ASSERT_TRUE(eventually([&] { return reaped(pid, &status); }, 8000)) << log();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(std::filesystem::exists(socketPath()));
+  EXPECT_NE(log().find("idle for 1 s"), std::string::npos) << log();
+}
+
+TEST_F(ServiceProcess, ABrokenImageIsADriveWithNoDisc) {
+  const auto sheet = testdisc::writeBrokenDisc(dir_.path() / "broken", testdisc::Breakage::NoTracks);
+  auto drive = RemoteCdDrive::open({DriveSource::Kind::CueImage, sheet.string()});
+  ASSERT_TRUE(drive->connected()) << drive->lastError();
+  EXPECT_FALSE(drive->status().mediaPresent);
+  EXPECT_EQ(drive->play(150, 300), DriveError::NoMedia);
+}
+
+TEST_F(ServiceProcess, AMissingDeviceOrServiceIsAClearError) {
+  auto device = RemoteCdDrive::open({DriveSource::Kind::Device, "/dev/no-such-cd"});
+  EXPECT_FALSE(device->connected());
+  EXPECT_NE(device->lastError().find("/dev/no-such-cd"), std::string::npos) << device->lastError();
+  EXPECT_EQ(device->stop(), DriveError::Unavailable);
+
+  if (const auto pid = servicePid()) stopService(*pid);
+  ::setenv("PATH", "/nonexistent", 1);
+  auto lost = RemoteCdDrive::open(image());
+  EXPECT_FALSE(lost->connected());
+  EXPECT_NE(lost->lastError().find("tavrelo2-drived is neither next to"), std::string::npos)
+      << lost->lastError();
+  EXPECT_FALSE(lost->status().mediaPresent);
+  EXPECT_EQ(lost->play(start(), disc_.toc.leadOut), DriveError::Unavailable);
+}
+
+}  // namespace
+}  // namespace tavrelo::servicetest
