@@ -53,11 +53,8 @@ TEST_F(RegistryTest, OpensKeysWithoutRegardToCaseAndRefusesMissingOnes) {
   EXPECT_EQ(87, RegOpenKeyExA(kLocalMachine, "SOFTWARE", 0, kAsked, nullptr));
   EXPECT_EQ(6, RegOpenKeyExA(0x12345678, "SOFTWARE", 0, kAsked, &key));
   EXPECT_EQ(3u, win32::openKeyCount());  // a, b and SOFTWARE
-}
 
-TEST_F(RegistryTest, OpensBelowAnOpenKey) {
-  const HKEY software = open("SOFTWARE");
-  const HKEY tools = open("Tavrelo\\Tools", kAsked, software);
+  const HKEY tools = open("Tavrelo\\Tools", kAsked, opened.back());  // below an open key
   std::array<BYTE, 16> data{};
   DWORD size = data.size();
   EXPECT_EQ(0, RegQueryValueExA(tools, "PATH", nullptr, nullptr, data.data(), &size));
@@ -96,18 +93,15 @@ TEST_F(RegistryTest, QueriesTypeDataAndSizeAsStored) {
   size = data.size();
   EXPECT_EQ(0, RegQueryValueExA(key, nullptr, nullptr, nullptr, data.data(), &size));
   EXPECT_EQ(8u, size);  // the default value
-}
 
-TEST_F(RegistryTest, AShortBufferGivesMoreDataAndTheSizeNeeded) {
-  const HKEY key = open("SOFTWARE\\Tavrelo\\Tools");
-  std::array<BYTE, 9> data{};
-  data.fill('#');
-  DWORD type = 0;
-  DWORD size = data.size();
-  EXPECT_EQ(234, RegQueryValueExA(key, "Path", nullptr, &type, data.data(), &size));
+  // A buffer too short: more data, the size needed, the buffer untouched.
+  std::array<BYTE, 9> small{};
+  small.fill('#');
+  size = small.size();
+  EXPECT_EQ(234, RegQueryValueExA(key, "Path", nullptr, &type, small.data(), &size));
   EXPECT_EQ(10u, size);
   EXPECT_EQ(1u, type);
-  EXPECT_EQ('#', data[0]);  // untouched
+  EXPECT_EQ('#', small[0]);  // untouched
 }
 
 TEST_F(RegistryTest, RefusesBadArgumentsMissingValuesAndClosedHandles) {
