@@ -24,6 +24,14 @@ char driveLetterOf(std::string_view element) {
   return 0;
 }
 
+// "cdaudio" or "cdaudio!D:": a device type rather than an alias.
+bool namesCdAudio(std::string_view device) {
+  if (device.size() > kCdAudio.size() && device[kCdAudio.size()] == '!') {
+    device = device.substr(0, kCdAudio.size());
+  }
+  return equalsIgnoreCase(device, kCdAudio);
+}
+
 // The one place a reply reaches the caller's buffer.
 std::uint32_t deliver(const Reply& r, char* buffer, unsigned length) {
   const bool wanted = buffer != nullptr && length > 0;
@@ -79,9 +87,28 @@ Reply MciSession::dispatch(const ParsedCommand& parsed) {
   if (c.verb == Verb::Close) return close(c, parsed.flagError);
   if (equalsIgnoreCase(c.device, "all")) return Reply{err::kCannotUseAll, {}};
   OpenDevice* d = find(c.device);
-  if (d == nullptr) return Reply{err::kInvalidDeviceName, {}};
+  if (d == nullptr && !namesCdAudio(c.device)) return Reply{err::kInvalidDeviceName, {}};
   if (parsed.flagError != err::kNone) return Reply{parsed.flagError, {}};
+  if (d == nullptr) return autoOpened(c);
   return d->device->execute(c);
+}
+
+// "status cdaudio mode" with nothing open: Windows opens the device for the
+// one command and closes it after. Closing never stops the disc, so a play
+// sent this way plays on.
+Reply MciSession::autoOpened(const Command& c) {
+  if (c.notify) return Reply{err::kNotifyOnAutoOpen, {}};
+  Command request;
+  request.verb = Verb::Open;
+  request.device = c.device;
+  request.shareable = true;
+  const Reply opened = open(request);
+  if (opened.code != err::kNone) return opened;
+  struct CloseAfter {
+    std::vector<OpenDevice>& devices;
+    ~CloseAfter() { devices.pop_back(); }
+  } closeAfter{devices_};
+  return devices_.back().device->execute(c);
 }
 
 Reply MciSession::close(const Command& c, std::uint32_t flagError) {

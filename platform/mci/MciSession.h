@@ -12,6 +12,8 @@
 //   session->sendString("play cd", nullptr, 0, nullptr);                   // 0, returns at once
 //   session->sendString("status cd position", reply, 255, nullptr);        // 0, "01:00:02:17"
 //   session->sendString("status nosuch mode", reply, 255, nullptr);        // 263, reply ""
+//   session->sendString("status cdaudio mode", reply, 255, nullptr);       // opened for this one
+//                                                                         // command: "playing"
 //   mci::getErrorString(263, text, sizeof text);                           // English text
 //   session->sendString("close all", nullptr, 0, nullptr);  // the disc plays on
 
@@ -61,6 +63,7 @@ class MciSession {
   Reply dispatch(const ParsedCommand& parsed);
   Reply open(const Command& c);
   Reply close(const Command& c, std::uint32_t flagError);
+  Reply autoOpened(const Command& c);
   OpenDevice* find(std::string_view alias);
 
   std::shared_ptr<DriveDirectory> drives_;

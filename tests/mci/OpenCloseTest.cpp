@@ -112,3 +112,27 @@ TEST_F(MciOpen, OpeningAndClosingNeverMoveTheDrive) {
 
 }  // namespace
 }  // namespace tavrelo::testing
+
+namespace tavrelo::testing {
+namespace {
+
+TEST_F(MciOpen, TheDeviceTypeIsOpenedForOneCommand) {
+  EXPECT_EQ(ok("status cdaudio mode"), "stopped");
+  EXPECT_EQ(ok("status CDAudio!d: number of tracks"), "12");
+  EXPECT_EQ(fails("status cdaudio bogus"), 290u);
+  EXPECT_EQ(fails("play cdaudio notify"), 300u);
+  EXPECT_EQ(ok("play cdaudio"), "");
+  EXPECT_EQ(fails("close cdaudio"), 263u);  // closed again after each command
+  EXPECT_EQ(ok("status cdaudio mode"), "playing");
+  EXPECT_EQ(fails("status cdaudio!Q: mode"), 296u);
+  // An explicit open under the type name is used as it is.
+  EXPECT_EQ(ok("open cdaudio shareable"), "5");  // each auto-open took an ID
+  EXPECT_EQ(ok("set cdaudio time format tmsf"), "");
+  EXPECT_EQ(ok("status cdaudio time format"), "tmsf");
+  useDisc(std::nullopt);
+  directory->drives.clear();
+  EXPECT_EQ(fails("status cdaudio mode"), 266u);
+}
+
+}  // namespace
+}  // namespace tavrelo::testing
