@@ -40,7 +40,7 @@ class RawFile final : public SectorFile {
  public:
   RawFile(const std::filesystem::path& path, bool bigEndian, int blockBytes)
       : path_(path),
-        fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)),
+        fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)),
         bigEndian_(bigEndian),
         blockBytes_(blockBytes) {
     if (fd_.get() < 0) {
@@ -185,6 +185,12 @@ class SoundFile final : public SectorFile {
 
 std::unique_ptr<SectorFile> openSectorFile(const std::filesystem::path& path, SheetFileType type,
                                            int blockBytes) {
+  // Checked before opening: opening a FIFO for reading would wait for a writer.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    throw DiscError("cannot open " + quoted(path) + ": " + std::strerror(errno));
+  }
+  if (!S_ISREG(info.st_mode)) throw DiscError(quoted(path) + " is not a regular file");
   switch (type) {
     case SheetFileType::Binary:
       return std::make_unique<RawFile>(path, false, blockBytes);

@@ -1,5 +1,6 @@
 // CUE images read back against the generator's own account of every sample.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <iterator>
@@ -16,6 +17,15 @@ namespace {
 using testdisc::AudioFormat;
 using testdisc::DiscSpec;
 using testdisc::TestDisc;
+
+std::string readAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeAll(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
 
 // Reads the whole disc in chunks of `chunk` sectors and compares every byte
 // with what the generator wrote; reports the first differing address.
@@ -50,7 +60,7 @@ DiscSpec gappedSpec(AudioFormat format) {
 }
 
 std::string formatName(const testing::TestParamInfo<AudioFormat>& format) {
-  static const char* const kNames[] = {"Binary", "Motorola", "Wave", "Flac"};
+  static const char* const kNames[] = {"Binary", "Motorola", "Wave", "Flac", "Aiff"};
   return kNames[static_cast<int>(format.param)];
 }
 
@@ -72,7 +82,7 @@ TEST_P(CueImageFormats, TocAndEverySampleMatchTheGenerator) {
 
 INSTANTIATE_TEST_SUITE_P(AllFileTypes, CueImageFormats,
                          testing::Values(AudioFormat::Binary, AudioFormat::Motorola,
-                                         AudioFormat::Wave, AudioFormat::Flac),
+                                         AudioFormat::Wave, AudioFormat::Flac, AudioFormat::Aiff),
                          formatName);
 
 TEST(CueImage, MotorolaSamplesAreSwappedBackToLittleEndian) {
@@ -149,13 +159,27 @@ TEST(CueImage, AFileCutShortAfterOpeningGivesAnErrorNotNoise) {
   }
 }
 
-std::string readAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeAll(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+TEST(CueImage, FilesThatAreNoRegularFilesAreRefusedWithoutWaiting) {
+  test::TempDir dir;
+  ASSERT_EQ(mkfifo((dir.path() / "pipe").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.path() / "folder.wav");
+  const std::pair<const char*, const char*> cases[] = {
+      {"FILE \"pipe\" BINARY", "\"pipe\" is not a regular file"},
+      {"FILE \"pipe\" WAVE", "\"pipe\" is not a regular file"},
+      {"FILE \"folder.wav\" WAVE", "\"folder.wav\" is not a regular file"}};
+  for (const auto& [fileLine, reason] : cases) {
+    writeAll(dir.path() / "x.cue",
+             std::string(fileLine) + "\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    try {
+      CueImage::open(dir.path() / "x.cue");
+      ADD_FAILURE() << fileLine << " accepted";
+    } catch (const DiscError& e) {
+      EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+    }
+  }
+  // The sheet itself as a FIFO.
+  ASSERT_EQ(mkfifo((dir.path() / "sheet.cue").c_str(), 0600), 0);
+  EXPECT_THROW(CueImage::open(dir.path() / "sheet.cue"), DiscError);
 }
 
 class CapturedLog {

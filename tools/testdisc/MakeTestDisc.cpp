@@ -10,7 +10,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: make-test-disc [--tracks N] [--seconds S] [--format bin|motorola|wave|flac]\n"
+    "usage: make-test-disc [--tracks N] [--seconds S] [--format bin|motorola|wave|flac|aiff]\n"
     "                      [--pregap SECTORS] [--index0 SECTORS] [--data] OUT.cue\n"
     "  --pregap   silence before every track after the first (PREGAP, in no file)\n"
     "  --index0   silence stored before every track after the first (INDEX 00)\n"
@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
         format = AudioFormat::Wave;
       } else if (name == "flac") {
         format = AudioFormat::Flac;
+      } else if (name == "aiff") {
+        format = AudioFormat::Aiff;
       } else {
         std::fprintf(stderr, "make-test-disc: unknown format \"%s\"\n%s", argv[i], kUsage);
         return 2;

@@ -40,7 +40,7 @@ const std::vector<std::vector<double>>& sineTables() {
   return tables;
 }
 
-enum class FileType { Binary, Motorola, Wave, Flac };
+enum class FileType { Binary, Motorola, Wave, Flac, Aiff };
 
 struct FilePlan {
   std::string name;
@@ -71,7 +71,7 @@ std::string singleName(const DiscSpec& spec) {
 }
 
 bool perTrackFiles(AudioFormat format) {
-  return format == AudioFormat::Wave || format == AudioFormat::Flac;
+  return format == AudioFormat::Wave || format == AudioFormat::Flac || format == AudioFormat::Aiff;
 }
 
 FileType audioFileType(AudioFormat format) {
@@ -84,6 +84,8 @@ FileType audioFileType(AudioFormat format) {
       return FileType::Wave;
     case AudioFormat::Flac:
       return FileType::Flac;
+    case AudioFormat::Aiff:
+      return FileType::Aiff;
   }
   return FileType::Binary;
 }
@@ -98,6 +100,8 @@ const char* sheetFileType(FileType type) {
       return "WAVE";
     case FileType::Flac:
       return "WAVE";  // what rippers write for FLAC files
+    case FileType::Aiff:
+      return "AIFF";
   }
   return "BINARY";
 }
@@ -177,8 +181,10 @@ void writeFile(const std::filesystem::path& path, FileType type,
     }
     return;
   }
-  SoundFile out = SoundFile::create(
-      path, (type == FileType::Wave ? SF_FORMAT_WAV : SF_FORMAT_FLAC) | SF_FORMAT_PCM_16, 44100, 2);
+  const int container = type == FileType::Wave   ? SF_FORMAT_WAV
+                        : type == FileType::Aiff ? SF_FORMAT_AIFF
+                                                 : SF_FORMAT_FLAC;
+  SoundFile out = SoundFile::create(path, container | SF_FORMAT_PCM_16, 44100, 2);
   std::vector<std::int16_t> frames(disc::kStereoFramesPerSector * 2);
   for (const PlacedRegion* part : parts) {
     for (Lba lba = part->region.start; lba < part->region.end; ++lba) {
@@ -287,8 +293,10 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
       files.push_back({spec.baseName + name, FileType::Binary, 0});
       file = static_cast<int>(files.size()) - 1;
     } else if (perTrack) {
-      files.push_back({perTrackName(spec, n, spec.format == AudioFormat::Wave ? "wav" : "flac"),
-                       audioFileType(spec.format), 0});
+      const char* extension = spec.format == AudioFormat::Wave   ? "wav"
+                              : spec.format == AudioFormat::Aiff ? "aiff"
+                                                                 : "flac";
+      files.push_back({perTrackName(spec, n, extension), audioFileType(spec.format), 0});
       file = static_cast<int>(files.size()) - 1;
     } else {
       if (sharedFile < 0) {

@@ -26,6 +26,7 @@ enum class AudioFormat {
   Motorola,  // one BIN file, big-endian
   Wave,      // one WAV file per track
   Flac,      // one FLAC file per track
+  Aiff,      // one AIFF file per track (big-endian samples in the file)
 };
 
 struct TrackSpec {
