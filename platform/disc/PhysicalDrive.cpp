@@ -1,6 +1,7 @@
 #include "platform/disc/PhysicalDrive.h"
 
 #include <cdio/cdio.h>
+#include <cdio/logging.h>
 #include <fcntl.h>
 #include <linux/cdrom.h>
 #include <sys/ioctl.h>
@@ -10,12 +11,23 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <tuple>
 
 #include "platform/disc/DiscLog.h"
 
 namespace tavrelo::disc {
 namespace {
+
+// libcdio's warnings go to our log instead of straight to stderr.
+void routeLibcdioLog() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    cdio_log_set_handler([](cdio_log_level_t level, const char* message) {
+      if (level >= CDIO_LOG_WARN && message != nullptr) logDisc(std::string("libcdio: ") + message);
+    });
+  });
+}
 
 struct DeviceListDeleter {
   void operator()(char** list) const { cdio_free_device_list(list); }
@@ -188,6 +200,7 @@ std::vector<std::string> distinctDevices(const std::vector<std::string>& candida
 }
 
 std::vector<std::string> listPhysicalDrives() {
+  routeLibcdioLog();
   std::unique_ptr<char*, DeviceListDeleter> list(cdio_get_devices(DRIVER_LINUX));
   std::vector<std::string> candidates;
   for (char** name = list.get(); name != nullptr && *name != nullptr; ++name) {
@@ -197,6 +210,7 @@ std::vector<std::string> listPhysicalDrives() {
 }
 
 std::unique_ptr<DiscSource> openPhysicalDrive(const std::string& device) {
+  routeLibcdioLog();
   return std::make_unique<PhysicalDrive>(device);
 }
 
