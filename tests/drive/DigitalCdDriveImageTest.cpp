@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "platform/audio/NullSink.h"
+#include "platform/disc/DiscSources.h"
+#include "platform/drive/DigitalCdDrive.h"
+#include "tests/drive/support/Wait.h"
+#include "tools/testdisc/TestDisc.h"
+
+namespace tavrelo::drive {
+namespace {
+
+constexpr int kSector = disc::kStereoFramesPerSector;
+
+class ImageDir {
+ public:
+  ImageDir() {
+    char pattern[] = "/tmp/tavrelo-image-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path = pattern;
+  }
+  ~ImageDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  std::filesystem::path path;
+};
+
+std::vector<std::uint8_t> expected(const testdisc::TestDisc& image, Lba from, Lba to) {
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(to - from) * disc::kSectorBytes);
+  for (Lba lba = from; lba < to; ++lba) {
+    image.expectedSector(
+        lba, std::span(bytes).subspan(static_cast<std::size_t>(lba - from) * disc::kSectorBytes,
+                                      disc::kSectorBytes));
+  }
+  return bytes;
+}
+
+// Plays [from, to) of a generated image to a capturing null sink.
+std::vector<std::uint8_t> playImage(const testdisc::TestDisc& image, Lba from, Lba to,
+                                    DriveStatus& after) {
+  auto nullSink = std::make_unique<audio::NullSink>(true);
+  audio::NullSink* sink = nullSink.get();
+  DigitalCdDrive drive(disc::openCueImage(image.cue), std::move(nullSink));
+  Toc toc;
+  EXPECT_EQ(drive.readToc(toc), DriveError::None);
+  EXPECT_EQ(toc, image.toc);
+  EXPECT_EQ(drive.play(from, to), DriveError::None);
+  testing::waitUntil([&] {
+    sink->advance(75 * kSector);
+    return drive.status().audio != AudioStatus::Playing;
+  }, 10000);
+  after = drive.status();
+  return sink->captured();
+}
+
+TEST(DigitalCdDriveImage, PlaysABinImageGaplesslyAcrossTracks) {
+  ImageDir dir;
+  const auto image = testdisc::writeDisc(
+      dir.path, testdisc::DiscSpec{.tracks = testdisc::plainTracks(3, 2), .format = {},
+                                   .style = {}, .baseName = "disc"});
+  const Lba boundary = image.toc.tracks[1].start;
+  DriveStatus after;
+  const auto heard = playImage(image, boundary - 40, boundary + 40, after);
+  EXPECT_TRUE(heard == expected(image, boundary - 40, boundary + 40));
+  EXPECT_EQ(after.audio, AudioStatus::Stopped);
+  EXPECT_EQ(after.position, boundary + 40);
+  EXPECT_EQ(after.track, 2);
+}
+
+TEST(DigitalCdDriveImage, PlaysFlacTracksWithPregapsToTheEndOfTheDisc) {
+  ImageDir dir;
+  auto tracks = testdisc::plainTracks(2, 1);
+  tracks[1].indexZeroSectors = 30;
+  const auto image = testdisc::writeDisc(
+      dir.path, testdisc::DiscSpec{.tracks = tracks, .format = testdisc::AudioFormat::Flac,
+                                   .style = {}, .baseName = "disc"});
+  DriveStatus after;
+  const auto heard = playImage(image, 150, image.toc.leadOut, after);
+  EXPECT_TRUE(heard == expected(image, 150, image.toc.leadOut));
+  EXPECT_EQ(after.audio, AudioStatus::Stopped);
+  EXPECT_EQ(after.position, 150);  // the end of the disc sends the drive home
+  EXPECT_EQ(after.track, 1);
+}
+
+}  // namespace
+}  // namespace tavrelo::drive
