@@ -9,8 +9,7 @@ using HKEY = DWORD;
 using REGSAM = DWORD;
 using BYTE = unsigned char;
 
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
-                   HKEY* phkResult);
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType,
-                      BYTE* lpData, DWORD* lpcbData);
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult);
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
+                      DWORD* lpcbData);
 LONG RegCloseKey(HKEY hKey);

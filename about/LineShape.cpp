@@ -10,7 +10,10 @@ namespace tavrelo::about {
 
 LineShape::LineShape(QWidget* parent, QPoint fromTwips, QPoint toTwips, int borderWidth,
                      QColor colour)
-    : QWidget(parent), from_(fromTwips), to_(toTwips), width_(std::max(1, borderWidth)),
+    : QWidget(parent),
+      from_(fromTwips),
+      to_(toTwips),
+      width_(std::max(1, borderWidth)),
       colour_(colour) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
   setFocusPolicy(Qt::NoFocus);
@@ -30,7 +33,8 @@ void LineShape::paintEvent(QPaintEvent* /*event*/) {
   pen.setCapStyle(Qt::FlatCap);
   painter.setPen(pen);
   const QPoint origin = geometry().topLeft();
-  painter.drawLine(twipsPoint(from_.x(), from_.y()) - origin, twipsPoint(to_.x(), to_.y()) - origin);
+  painter.drawLine(twipsPoint(from_.x(), from_.y()) - origin,
+                   twipsPoint(to_.x(), to_.y()) - origin);
 }
 
 }  // namespace tavrelo::about

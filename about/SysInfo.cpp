@@ -101,9 +101,8 @@ bool frmAbout::GetKeyValue(HKEY KeyRoot, const std::string& KeyName, const std::
   // terminator; zeros elsewhere stay. A 0-byte value has no last byte, which
   // is VB's "Invalid procedure call" (run-time error 5).
   if (DataSize == 0) throw VbError("Invalid procedure call or argument");
-  const std::string kept =
-      DataBuffer[DataSize - 1] == '\0' ? DataBuffer.substr(0, DataSize - 1)
-                                       : DataBuffer.substr(0, DataSize);
+  const std::string kept = DataBuffer[DataSize - 1] == '\0' ? DataBuffer.substr(0, DataSize - 1)
+                                                            : DataBuffer.substr(0, DataSize);
 
   switch (DataType) {
     case REG_SZ:

@@ -18,6 +18,8 @@ inline QRect twipsRect(int left, int top, int width, int height) {
   return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
 }
 
-inline QPoint twipsPoint(int x, int y) { return {twipsToPixels(x), twipsToPixels(y)}; }
+inline QPoint twipsPoint(int x, int y) {
+  return {twipsToPixels(x), twipsToPixels(y)};
+}
 
 }  // namespace tavrelo::about

@@ -40,7 +40,9 @@ QFont comicFont(double points, bool bold) {
   return font;
 }
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 // A label as VB draws one: transparent, text from the top, wrapped at words.
 template <typename Label>
@@ -111,8 +113,8 @@ void frmAbout::createControls() {
                                kGreen, Qt::AlignLeft);
   lblVersion = makeLabel<QLabel>(this, twipsRect(1050, 480, 3885, 225), "Version 1.1.0", 8.25,
                                  false, kGreen, Qt::AlignLeft);
-  lblDescription = makeLabel<QLabel>(this, twipsRect(1080, 840, 3885, 330), std::string(kAuthorLine), 8.25,
-                                     false, kGreen, Qt::AlignLeft);
+  lblDescription = makeLabel<QLabel>(this, twipsRect(1080, 840, 3885, 330),
+                                     std::string(kAuthorLine), 8.25, false, kGreen, Qt::AlignLeft);
 
   // One etched divider: white, 2 pixels, with a grey pixel line just below.
   Line1[0] = new LineShape(this, {0, 1200}, {5549, 1200}, 2, QColor(255, 255, 255));
@@ -130,8 +132,8 @@ void frmAbout::createControls() {
                                      Qt::AlignHCenter);
   Label3->setToolTip(QStringLiteral("Visitez le site officiel Quenolt"));
 
-  Label2 = makeLabel<QLabel>(this, twipsRect(720, 2040, 2775, 255), "Logiciel FREEWARE", 9.75,
-                             true, kRed, Qt::AlignHCenter);
+  Label2 = makeLabel<QLabel>(this, twipsRect(720, 2040, 2775, 255), "Logiciel FREEWARE", 9.75, true,
+                             kRed, Qt::AlignHCenter);
 
   Command1 = makeButton(this, twipsRect(3840, 2160, 1575, 375), "Détails...", false);
 
@@ -139,8 +141,8 @@ void frmAbout::createControls() {
   Image2->setGeometry(twipsRect(1320, 2400, 1500, 660));
   Image2->setPixmap(QPixmap(QString::fromLatin1(tavrelo::resources::kDonation)));  // natural size
   Image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Image2->setToolTip(QString::fromUtf8(
-      "Faire un don avec PayPal - Un solution gratuite, rapide et sécurisée."));
+  Image2->setToolTip(
+      QString::fromUtf8("Faire un don avec PayPal - Un solution gratuite, rapide et sécurisée."));
 
   cmdSysInfo = makeButton(this, twipsRect(3840, 2640, 1605, 345), "&Système Info...", false);
   cmdSysInfo->setToolTip(QString::fromUtf8("Informations système"));
@@ -174,7 +176,9 @@ void frmAbout::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-HWND frmAbout::hwnd() { return reinterpret_cast<HWND>(winId()); }
+HWND frmAbout::hwnd() {
+  return reinterpret_cast<HWND>(winId());
+}
 
 // Loading: caption, version and title from the application's settings.
 void frmAbout::Form_Load() {
@@ -185,21 +189,24 @@ void frmAbout::Form_Load() {
 }
 
 // OK: unloads the window.
-void frmAbout::cmdOK_Click() { accept(); }
+void frmAbout::cmdOK_Click() {
+  accept();
+}
 
 // Détails...: the details box.
 void frmAbout::Command1_Click() {
   using namespace tavrelo::about::maker;
   const std::string cr = "\r";
-  MsgBox("Tavrelo 2 version 1.1.0 - Lecteur de CD Audio" + cr + cr + std::string(kAuthorLine) +
-             cr + "E-Mail : " + std::string(kAuthorMail) + cr + "Url : http://" +
-             std::string(kWebHost) + cr + cr + "Logiciel FREEWARE",
+  MsgBox("Tavrelo 2 version 1.1.0 - Lecteur de CD Audio" + cr + cr + std::string(kAuthorLine) + cr +
+             "E-Mail : " + std::string(kAuthorMail) + cr + "Url : http://" + std::string(kWebHost) +
+             cr + cr + "Logiciel FREEWARE",
          vbInformation, "A propos");
 }
 
 // The donation picture: the donation page.
 void frmAbout::Image2_Click() {
-  const std::string page = "http://" + std::string(tavrelo::about::maker::kWebHost) + "/Don/Don.htm";
+  const std::string page =
+      "http://" + std::string(tavrelo::about::maker::kWebHost) + "/Don/Don.htm";
   ShellExecuteA(hwnd(), "Open", page.c_str(), "", App.Path.c_str(), SW_SHOWNORMAL);
 }
 
@@ -220,4 +227,6 @@ void frmAbout::lblDisclaimer_Click() {
 }
 
 // Système Info...: the system-information tool.
-void frmAbout::cmdSysInfo_Click() { StartSysInfo(); }
+void frmAbout::cmdSysInfo_Click() {
+  StartSysInfo();
+}

@@ -148,9 +148,8 @@ LONG SystemRegistry::openKey(std::string_view path, REGSAM /*access*/) {
   const std::string key = normaliseKeyPath(path);
   if (key.empty()) return reg::kSuccess;
   // The tool's key and its parents exist while the tool is installed.
-  const bool onToolPath =
-      kToolKey.substr(0, key.size()) == key &&
-      (key.size() == kToolKey.size() || kToolKey[key.size()] == '\\');
+  const bool onToolPath = kToolKey.substr(0, key.size()) == key &&
+                          (key.size() == kToolKey.size() || kToolKey[key.size()] == '\\');
   return onToolPath && toolPath() ? reg::kSuccess : reg::kFileNotFound;
 }
 
@@ -166,9 +165,13 @@ Registry& registry() {
   return replacementRegistry != nullptr ? *replacementRegistry : system;
 }
 
-void setRegistry(Registry* replacement) { replacementRegistry = replacement; }
+void setRegistry(Registry* replacement) {
+  replacementRegistry = replacement;
+}
 
-std::size_t openKeyCount() { return handles().count(); }
+std::size_t openKeyCount() {
+  return handles().count();
+}
 
 }  // namespace tavrelo::win32
 
@@ -233,8 +236,8 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDe
   return withoutExceptions([&] { return openKey(hKey, lpSubKey, samDesired, phkResult); });
 }
 
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType,
-                      BYTE* lpData, DWORD* lpcbData) {
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
+                      DWORD* lpcbData) {
   return withoutExceptions(
       [&] { return queryValue(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData); });
 }

@@ -29,8 +29,7 @@ using BYTE = unsigned char;
 // lpSubKey is a path below it ("A\B\C"; null or "" opens hKey itself).
 // Returns 0, 2 (no such key), 5 (the registry refuses the rights asked for),
 // 6 (bad handle) or 87 (no phkResult).
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
-                   HKEY* phkResult);
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult);
 
 // Returns 0, 2 (no such value), 5 (handle opened without KEY_QUERY_VALUE),
 // 6 (bad handle), 87 (lpReserved set, or lpData without lpcbData) or 234
@@ -38,8 +37,8 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesire
 // lpData is left untouched). The type is stored whenever the value exists.
 // Data comes back as stored: a text keeps its terminating zero only when it
 // was stored with one.
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType,
-                      BYTE* lpData, DWORD* lpcbData);
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
+                      DWORD* lpcbData);
 
 // Returns 0, or 6 for a handle that is not open. Closing a root key does nothing.
 LONG RegCloseKey(HKEY hKey);

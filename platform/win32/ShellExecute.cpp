@@ -16,17 +16,16 @@ namespace {
 // ShellExecute's results: above 32 is success (Windows answers 42), the
 // SE_ERR_* codes below are its failures.
 constexpr HINSTANCE kStarted = 42;
-constexpr HINSTANCE kFileNotFound = 2;   // SE_ERR_FNF
-constexpr HINSTANCE kPathNotFound = 3;   // SE_ERR_PNF
-constexpr HINSTANCE kNoAssociation = 31; // SE_ERR_NOASSOC
-constexpr HINSTANCE kOutOfMemory = 8;    // SE_ERR_OOM
+constexpr HINSTANCE kFileNotFound = 2;    // SE_ERR_FNF
+constexpr HINSTANCE kPathNotFound = 3;    // SE_ERR_PNF
+constexpr HINSTANCE kNoAssociation = 31;  // SE_ERR_NOASSOC
+constexpr HINSTANCE kOutOfMemory = 8;     // SE_ERR_OOM
 
 bool isOpenVerb(LPCSTR verb) {
   // No verb (null or "") means the default one, which is open.
   if (verb == nullptr || *verb == '\0') return true;
   const std::string_view text(verb);
-  return text.size() == 4 &&
-         std::equal(text.begin(), text.end(), "open", [](char a, char b) {
+  return text.size() == 4 && std::equal(text.begin(), text.end(), "open", [](char a, char b) {
            return std::tolower(static_cast<unsigned char>(a)) == b;
          });
 }

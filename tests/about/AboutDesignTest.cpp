@@ -17,7 +17,9 @@ namespace {
 
 using DesignTest = AboutFixture;
 
-QRect inTwips(const QRect& px) { return {px.x() * 15, px.y() * 15, px.width() * 15, px.height() * 15}; }
+QRect inTwips(const QRect& px) {
+  return {px.x() * 15, px.y() * 15, px.width() * 15, px.height() * 15};
+}
 
 void expectComicNeue(const QWidget* control, double points, bool bold) {
   const QFont font = control->font();
@@ -104,8 +106,9 @@ TEST_F(DesignTest, LabelsAndButtonsHaveTheirTextsFontsColoursAndTooltips) {
     expectComicNeue(row.button, 8.25, row.bold);
     EXPECT_EQ(row.tooltip, row.button->toolTip());
   }
-  EXPECT_EQ(QString::fromUtf8("Faire un don avec PayPal - Un solution gratuite, rapide et sécurisée."),
-            f.Image2->toolTip());
+  EXPECT_EQ(
+      QString::fromUtf8("Faire un don avec PayPal - Un solution gratuite, rapide et sécurisée."),
+      f.Image2->toolTip());
 }
 
 // What the window really paints: black through the labels, coloured text,
@@ -122,7 +125,8 @@ TEST_F(DesignTest, PaintsTransparentLabelsTheDividerAndThePictures) {
       for (int x = box.left(); x <= box.right(); ++x) {
         const QColor c = at(x, y);
         n += std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                     std::abs(c.blue() - colour.blue()) < 150
+                         std::abs(c.blue() - colour.blue()) <
+                     150
                  ? 1
                  : 0;
       }

@@ -17,7 +17,9 @@ HINSTANCE& shellAnswer() {
 }  // namespace tavrelo::testing
 
 namespace {
-std::string text(LPCSTR s) { return s != nullptr ? s : "<null>"; }
+std::string text(LPCSTR s) {
+  return s != nullptr ? s : "<null>";
+}
 }  // namespace
 
 HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters,

@@ -78,7 +78,8 @@ TEST_F(SysInfoTest, LookupOneStartsItsToolAndNeverReadsLookupTwo) {
 
 TEST_F(SysInfoTest, LookupOneNamingAMissingFileShowsTheMessageEvenWhenLookupTwoWouldWork) {
   makeFile("MSINFO32.EXE");
-  logging.setValue(kToolKey, "PATH", win32::RegistryValue::text(folder.path().toStdString() + "/gone"));
+  logging.setValue(kToolKey, "PATH",
+                   win32::RegistryValue::text(folder.path().toStdString() + "/gone"));
   logging.setValue(kFolderKey, "MSINFO", win32::RegistryValue::text(folder.path().toStdString()));
   press();
   expectNotFound();
@@ -146,7 +147,9 @@ class GetKeyValueTest : public SysInfoTest {
   }
 };
 
-std::vector<BYTE> bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<BYTE> bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 TEST_F(GetKeyValueTest, OneZeroIsCutAtTheEndOnly) {
   using namespace std::string_literals;
