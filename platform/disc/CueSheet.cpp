@@ -1,5 +1,14 @@
 // libcue keeps its parser state in globals and is not re-entrant, so every
 // call into it holds libcueMutex(). Nothing else here is shared.
+//
+// Why the sheet is scanned here first and libcue only checks the result:
+// libcue 2.2.1 (Debian 12), as observed, refuses a UTF-8 BOM and lower-case
+// keywords, prints "bad character" and "N: syntax error" lines to stderr
+// for anything it does not know, gives no FILE type, counts PREGAP and
+// INDEX 00 together in track_get_zero_pre(), and gives a track whose INDEX 00
+// and INDEX 01 lie in different files the name of the later file for both.
+// So libcue sees a canonical copy of the sheet (known commands only, one per
+// line, line numbers kept) and must agree on tracks, modes and INDEX 01.
 #include "platform/disc/CueSheet.h"
 
 #include <libcue.h>
