@@ -61,18 +61,23 @@ std::string dwordText(const std::string& bytes) {
 void frmAbout::StartSysInfo() {
   try {
     std::string ToolPath;
-    if (GetKeyValue(HKEY_LOCAL_MACHINE, gREGKEYSYSINFO, gREGVALSYSINFO, ToolPath)) {
-      // Lookup 1 names the tool itself; it is started untested.
-    } else if (GetKeyValue(HKEY_LOCAL_MACHINE, gREGKEYSYSINFOLOC, gREGVALSYSINFOLOC, ToolPath)) {
-      if (Dir(ToolPath + "\\MSINFO32.EXE").empty()) throw VbError("MSINFO32.EXE not found");
-      ToolPath += "\\MSINFO32.EXE";
-    } else {
-      throw VbError("no system information tool registered");
+    // Lookup 1 names the tool itself, which is started untested; lookup 2
+    // names the folder that must hold MSINFO32.EXE.
+    bool found = GetKeyValue(HKEY_LOCAL_MACHINE, gREGKEYSYSINFO, gREGVALSYSINFO, ToolPath);
+    if (!found && GetKeyValue(HKEY_LOCAL_MACHINE, gREGKEYSYSINFOLOC, gREGVALSYSINFOLOC, ToolPath)) {
+      const std::string tool = ToolPath + "\\MSINFO32.EXE";
+      if (!Dir(tool).empty()) {
+        ToolPath = tool;
+        found = true;
+      }
     }
-    Shell(ToolPath, vbNormalFocus);
-    return;
+    if (found) {
+      Shell(ToolPath, vbNormalFocus);
+      return;
+    }
   } catch (const std::exception&) {
-    // Every way of failing ends in the one message below.
+    // A run-time error above (a path that cannot start, a value of 0 bytes)
+    // ends in the same message.
   }
   MsgBox("Information Systeme introuvable !", vbOKOnly);
 }
