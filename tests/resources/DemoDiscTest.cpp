@@ -1,7 +1,6 @@
 // The demo disc's music: levels, DC, stereo, envelopes, and the image that
 // make-demo-disc writes.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cmath>
@@ -52,72 +51,72 @@ TEST(DemoSongs, FourShortSongsInDifferentKeysAndTempos) {
   EXPECT_EQ(tempos.size(), songs.size());
 }
 
-TEST(DemoSongs, LevelsLeaveHeadroomWithoutClippingOrDcOffset) {
-  for (std::size_t s = 0; s < demoSongs().size(); ++s) {
-    SCOPED_TRACE(demoSongs()[s].title);
-    const auto& pcm = rendered(s);
-    const auto frames = static_cast<std::size_t>(std::ceil(songSeconds(demoSongs()[s]) * kSampleRate));
-    ASSERT_EQ(pcm.size(), 2 * frames);
-    int peak = 0;
-    double sum[2] = {0, 0};
-    for (std::size_t i = 0; i < pcm.size(); ++i) {
-      peak = std::max(peak, std::abs(static_cast<int>(pcm[i])));
-      sum[i % 2] += pcm[i];
-    }
-    const double peakDb = 20 * std::log10(peak / 32768.0);
-    EXPECT_LT(peakDb, -2.5) << "headroom";
-    EXPECT_GT(peakDb, -4.0) << "loud enough";
-    for (double channel : sum) EXPECT_LT(std::abs(channel / frames / 32768.0), 1e-3) << "DC";
-    const double level = 20 * std::log10(rms(pcm, 0, frames));
-    EXPECT_GT(level, -26.0);
-    EXPECT_LT(level, -10.0);
+// Levels leave headroom, without clipping or DC offset.
+void expectCleanLevels(const Song& song, const std::vector<std::int16_t>& pcm) {
+  const auto frames = static_cast<std::size_t>(std::ceil(songSeconds(song) * kSampleRate));
+  ASSERT_EQ(pcm.size(), 2 * frames);
+  int peak = 0;
+  double sum[2] = {0, 0};
+  for (std::size_t i = 0; i < pcm.size(); ++i) {
+    peak = std::max(peak, std::abs(static_cast<int>(pcm[i])));
+    sum[i % 2] += pcm[i];
   }
+  const double peakDb = 20 * std::log10(peak / 32768.0);
+  EXPECT_LT(peakDb, -2.5) << "headroom";
+  EXPECT_GT(peakDb, -4.0) << "loud enough";
+  for (double channel : sum) EXPECT_LT(std::abs(channel / frames / 32768.0), 1e-3) << "DC";
+  const double level = 20 * std::log10(rms(pcm, 0, frames));
+  EXPECT_GT(level, -26.0);
+  EXPECT_LT(level, -10.0);
 }
 
-TEST(DemoSongs, TracksStartAndEndInSilenceAndNeverDropOut) {
-  for (std::size_t s = 0; s < demoSongs().size(); ++s) {
-    SCOPED_TRACE(demoSongs()[s].title);
-    const auto& pcm = rendered(s);
-    const std::size_t frames = pcm.size() / 2;
-    EXPECT_LT(std::abs(pcm[0]) + std::abs(pcm[1]), 8) << "no click at the start";
-    EXPECT_LT(std::abs(pcm[pcm.size() - 1]) + std::abs(pcm[pcm.size() - 2]), 8) << "nor at the end";
-    // Music all along: every half second up to the fade is audible, and the
-    // level moves (notes start and die away; a steady tone would not).
-    const std::size_t window = kSampleRate / 2;
-    double loudest = 0;
-    double quietest = 1;
-    for (std::size_t at = 0; at + window + 2 * kSampleRate < frames; at += window) {
-      const double level = rms(pcm, at, window);
-      EXPECT_GT(level, 0.01) << "at " << at / static_cast<double>(kSampleRate) << " s";
-      loudest = std::max(loudest, level);
-      quietest = std::min(quietest, level);
-    }
-    EXPECT_GT(loudest / quietest, 1.5);
+// Tracks start and end in silence and never drop out.
+void expectMusicThroughout(const std::vector<std::int16_t>& pcm) {
+  const std::size_t frames = pcm.size() / 2;
+  EXPECT_LT(std::abs(pcm[0]) + std::abs(pcm[1]), 8) << "no click at the start";
+  EXPECT_LT(std::abs(pcm[pcm.size() - 1]) + std::abs(pcm[pcm.size() - 2]), 8) << "nor at the end";
+  // Music all along: every half second up to the fade is audible, and the
+  // level moves (notes start and die away; a steady tone would not).
+  const std::size_t window = kSampleRate / 2;
+  double loudest = 0;
+  double quietest = 1;
+  for (std::size_t at = 0; at + window + 2 * kSampleRate < frames; at += window) {
+    const double level = rms(pcm, at, window);
+    EXPECT_GT(level, 0.01) << "at " << at / static_cast<double>(kSampleRate) << " s";
+    loudest = std::max(loudest, level);
+    quietest = std::min(quietest, level);
   }
+  EXPECT_GT(loudest / quietest, 1.5);
 }
 
-TEST(DemoSongs, ChannelsDifferButStayRelated) {
-  for (std::size_t s = 0; s < demoSongs().size(); ++s) {
-    SCOPED_TRACE(demoSongs()[s].title);
-    const auto& pcm = rendered(s);
-    double lr = 0, ll = 0, rr = 0;
-    for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
-      lr += static_cast<double>(pcm[i]) * pcm[i + 1];
-      ll += static_cast<double>(pcm[i]) * pcm[i];
-      rr += static_cast<double>(pcm[i + 1]) * pcm[i + 1];
-    }
-    const double correlation = lr / std::sqrt(ll * rr);
-    EXPECT_LT(correlation, 0.97) << "some stereo spread";
-    EXPECT_GT(correlation, 0.2) << "not two unrelated tracks";
+// The channels differ but stay related.
+void expectStereoSpread(const std::vector<std::int16_t>& pcm) {
+  double lr = 0, ll = 0, rr = 0;
+  for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+    lr += static_cast<double>(pcm[i]) * pcm[i + 1];
+    ll += static_cast<double>(pcm[i]) * pcm[i];
+    rr += static_cast<double>(pcm[i + 1]) * pcm[i + 1];
   }
+  const double correlation = lr / std::sqrt(ll * rr);
+  EXPECT_LT(correlation, 0.97) << "some stereo spread";
+  EXPECT_GT(correlation, 0.2) << "not two unrelated tracks";
 }
 
-TEST(DemoSongs, SameSongSameSamplesAndEverySongIsDifferent) {
-  EXPECT_EQ(renderSong(demoSongs()[2]), rendered(2));
+// One test for all of these: rendering is slow in sanitizer builds, and each
+// test runs in a process of its own.
+TEST(DemoSongs, EverySongIsCleanStereoMusicOfItsOwn) {
+  for (std::size_t s = 0; s < demoSongs().size(); ++s) {
+    SCOPED_TRACE(demoSongs()[s].title);
+    expectCleanLevels(demoSongs()[s], rendered(s));
+    expectMusicThroughout(rendered(s));
+    expectStereoSpread(rendered(s));
+  }
+  EXPECT_EQ(renderSong(demoSongs()[2]), rendered(2)) << "same song, same samples";
   for (std::size_t a = 0; a < demoSongs().size(); ++a) {
     for (std::size_t b = a + 1; b < demoSongs().size(); ++b) {
       const std::size_t n = std::min(rendered(a).size(), rendered(b).size());
-      EXPECT_FALSE(std::equal(rendered(a).begin(), rendered(a).begin() + static_cast<std::ptrdiff_t>(n),
+      EXPECT_FALSE(std::equal(rendered(a).begin(),
+                              rendered(a).begin() + static_cast<std::ptrdiff_t>(n),
                               rendered(b).begin()));
     }
   }

@@ -15,8 +15,7 @@ namespace tavrelo::artwork {
 namespace {
 
 // Random pixels over `colours` table entries; entries listed in `clear` are transparent.
-QImage noise(int w, int h, int colours, std::initializer_list<int> clear = {},
-             unsigned seed = 7) {
+QImage noise(int w, int h, int colours, std::initializer_list<int> clear = {}, unsigned seed = 7) {
   std::mt19937 random(seed);
   QImage image(w, h, QImage::Format_Indexed8);
   QList<QRgb> table;
@@ -61,8 +60,8 @@ TEST(IconFile, RoundTripsThroughQtAtEveryDepthAndOddWidths) {
   struct Case {
     int w, h, bits, colours;
   };
-  for (Case c : {Case{32, 32, 8, 256}, Case{17, 5, 8, 200}, Case{32, 32, 4, 16},
-                 Case{13, 7, 4, 11}, Case{9, 3, 1, 2}, Case{256, 256, 8, 256}}) {
+  for (Case c : {Case{32, 32, 8, 256}, Case{17, 5, 8, 200}, Case{32, 32, 4, 16}, Case{13, 7, 4, 11},
+                 Case{9, 3, 1, 2}, Case{256, 256, 8, 256}}) {
     SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " " << c.bits << " bpp");
     const QImage image = noise(c.w, c.h, c.colours, {0});
     const QByteArray file = encodeIcon(image, c.bits);

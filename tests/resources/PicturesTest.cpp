@@ -86,8 +86,8 @@ TEST(Pictures, ButtonIconsAre32PixelsWithTransparencyAndA64PixelCompanion) {
     const QIcon asIcon = buttonIcon(path);
     EXPECT_EQ(asIcon.pixmap(QSize(32, 32), 1.0).size(), QSize(32, 32));
     EXPECT_EQ(asIcon.pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64)) << "the @2x drawing";
-    EXPECT_EQ(asIcon.pixmap(QSize(32, 32), 2.0).toImage(), twice.convertToFormat(
-        asIcon.pixmap(QSize(32, 32), 2.0).toImage().format()));
+    EXPECT_EQ(asIcon.pixmap(QSize(32, 32), 2.0).toImage(),
+              twice.convertToFormat(asIcon.pixmap(QSize(32, 32), 2.0).toImage().format()));
   }
 }
 

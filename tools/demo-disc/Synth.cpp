@@ -22,7 +22,9 @@ struct Note {
   Voice voice;
 };
 
-double frequency(double midi) { return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0); }
+double frequency(double midi) {
+  return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0);
+}
 
 // A little linear congruential generator: the same numbers everywhere.
 class Random {
@@ -56,11 +58,16 @@ std::vector<int> triad(const Song& song, int degree) {
 
 double releaseOf(Voice voice) {
   switch (voice) {
-    case Voice::Pad: return 0.9;
-    case Voice::Piano: return 0.35;
-    case Voice::Kick: return 0.3;
-    case Voice::HiHat: return 0.06;
-    default: return 0.15;
+    case Voice::Pad:
+      return 0.9;
+    case Voice::Piano:
+      return 0.35;
+    case Voice::Kick:
+      return 0.3;
+    case Voice::HiHat:
+      return 0.06;
+    default:
+      return 0.15;
   }
 }
 
@@ -211,7 +218,8 @@ void renderNote(const Note& note, double* left, double* right, std::size_t frame
       Envelope envelope(0.002, 9.0, 0.0, note.length, release);
       for (std::size_t i = 0; i < frames; ++i) {
         const double t = static_cast<double>(i) / kSampleRate;
-        const double phase = kTwoPi * (45.0 * t + (120.0 - 45.0) / 30.0 * (1 - std::exp(-30.0 * t)));
+        const double phase =
+            kTwoPi * (45.0 * t + (120.0 - 45.0) / 30.0 * (1 - std::exp(-30.0 * t)));
         mix(i, std::sin(phase) * envelope.next());
       }
       break;
@@ -239,13 +247,14 @@ std::vector<Note> compose(const Song& song) {
           const int tone = chord[static_cast<std::size_t>((step % 4 == 3) ? 1 : step % 3)];
           const int octave = step % 4 == 3 ? 12 : 0;
           notes.push_back({t0 + step * beat / 2, last ? bar * 1.5 : beat * 0.9,
-                           static_cast<double>(song.tonic + tone + octave), 0.5,
-                           pans[step % 3], Voice::Piano});
+                           static_cast<double>(song.tonic + tone + octave), 0.5, pans[step % 3],
+                           Voice::Piano});
         }
         break;
       case Accompaniment::Pad:
         for (int i = 0; i < 3; ++i) {
-          notes.push_back({t0, bar * (last ? 1.5 : 1.0), static_cast<double>(song.tonic + chord[static_cast<std::size_t>(i)]),
+          notes.push_back({t0, bar * (last ? 1.5 : 1.0),
+                           static_cast<double>(song.tonic + chord[static_cast<std::size_t>(i)]),
                            0.32, pans[i], Voice::Pad});
         }
         break;
@@ -254,13 +263,14 @@ std::vector<Note> compose(const Song& song) {
         for (int beatIndex = 1; beatIndex < song.beatsPerBar && !last; ++beatIndex) {
           for (int i = 0; i < 3; ++i) {
             notes.push_back({t0 + beatIndex * beat, beat * 0.6,
-                             static_cast<double>(song.tonic + chord[static_cast<std::size_t>(i)]), 0.32,
-                             pans[i], Voice::Piano});
+                             static_cast<double>(song.tonic + chord[static_cast<std::size_t>(i)]),
+                             0.32, pans[i], Voice::Piano});
           }
         }
         if (last) {
           for (int i = 0; i < 3; ++i) {
-            notes.push_back({t0, bar * 1.5, static_cast<double>(song.tonic + chord[static_cast<std::size_t>(i)]),
+            notes.push_back({t0, bar * 1.5,
+                             static_cast<double>(song.tonic + chord[static_cast<std::size_t>(i)]),
                              0.4, pans[i], Voice::Piano});
           }
         }
@@ -271,8 +281,8 @@ std::vector<Note> compose(const Song& song) {
     const double bassRoot = song.tonic - 24 + chord[0];
     notes.push_back({t0, last ? bar * 1.2 : beat * 1.6, bassRoot, 0.8, 0.0, Voice::Bass});
     if (!last && song.beatsPerBar == 4) {
-      notes.push_back({t0 + 2 * beat, beat * 0.8, bassRoot + (b % 2 ? 7 : 0), 0.65, 0.0,
-                       Voice::Bass});
+      notes.push_back(
+          {t0 + 2 * beat, beat * 0.8, bassRoot + (b % 2 ? 7 : 0), 0.65, 0.0, Voice::Bass});
       notes.push_back({t0 + 3.5 * beat, beat * 0.4, bassRoot + 12, 0.45, 0.0, Voice::Bass});
     }
 
@@ -289,14 +299,17 @@ std::vector<Note> compose(const Song& song) {
     // chord tones; the last bar rests on the tonic.
     if (b < 2) continue;
     if (last) {
-      notes.push_back({t0, bar * 1.2, static_cast<double>(song.tonic + 12), 0.55, 0.25, Voice::Lead});
+      notes.push_back(
+          {t0, bar * 1.2, static_cast<double>(song.tonic + 12), 0.55, 0.25, Voice::Lead});
       continue;
     }
     static const std::vector<std::vector<double>> kRhythms = {
         {1, 1, 1, 1}, {1.5, 0.5, 1, 1}, {2, 1, 1}, {1, 0.5, 0.5, 2}, {0.5, 0.5, 1, 0.5, 0.5, 1}};
-    static const std::vector<std::vector<double>> kWaltzRhythms = {{1, 1, 1}, {2, 1}, {1.5, 0.5, 1}};
+    static const std::vector<std::vector<double>> kWaltzRhythms = {
+        {1, 1, 1}, {2, 1}, {1.5, 0.5, 1}};
     const auto& choices = song.beatsPerBar == 3 ? kWaltzRhythms : kRhythms;
-    const auto& rhythm = choices[static_cast<std::size_t>(random.below(static_cast<int>(choices.size())))];
+    const auto& rhythm =
+        choices[static_cast<std::size_t>(random.below(static_cast<int>(choices.size())))];
     double at = 0;
     for (std::size_t i = 0; i < rhythm.size(); ++i) {
       const bool strong = at == 0 || at == 2;
@@ -341,8 +354,16 @@ std::vector<Song> demoSongs() {
       {"Matin clair", 60, Mode::Major, 96, 4, {1, 5, 6, 4}, 12, Accompaniment::Arpeggio, true, 3},
       {"Balade d'hiver", 57, Mode::Minor, 76, 4, {1, 6, 3, 7}, 9, Accompaniment::Pad, false, 11},
       {"Petite valse", 65, Mode::Major, 150, 3, {1, 6, 2, 5}, 20, Accompaniment::Waltz, false, 5},
-      {"Retour du soir", 62, Mode::Major, 112, 4, {1, 3, 4, 5, 6, 4, 2, 5}, 14,
-       Accompaniment::Arpeggio, true, 29},
+      {"Retour du soir",
+       62,
+       Mode::Major,
+       112,
+       4,
+       {1, 3, 4, 5, 6, 4, 2, 5},
+       14,
+       Accompaniment::Arpeggio,
+       true,
+       29},
   };
 }
 
@@ -361,7 +382,8 @@ std::vector<std::int16_t> renderSong(const Song& song) {
   for (const Note& note : compose(song)) {
     const auto first = static_cast<std::size_t>(note.start * kSampleRate);
     if (first >= frames) continue;
-    const auto length = static_cast<std::size_t>((note.length + releaseOf(note.voice)) * kSampleRate) + 1;
+    const auto length =
+        static_cast<std::size_t>((note.length + releaseOf(note.voice)) * kSampleRate) + 1;
     renderNote(note, left.data() + first, right.data() + first, std::min(length, frames - first));
   }
 

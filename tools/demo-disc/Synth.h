@@ -19,16 +19,16 @@ enum class Accompaniment { Arpeggio, Pad, Waltz };
 
 struct Song {
   std::string title;
-  int tonic = 60;       // MIDI note number of the key's tonic (60 is middle C)
+  int tonic = 60;  // MIDI note number of the key's tonic (60 is middle C)
   Mode mode = Mode::Major;
-  double tempo = 100;   // beats per minute
+  double tempo = 100;  // beats per minute
   int beatsPerBar = 4;
   // Scale degrees of the chords, one per bar, 1 to 7, repeated to fill `bars`.
   std::vector<int> progression;
   int bars = 12;
   Accompaniment accompaniment = Accompaniment::Arpeggio;
   bool drums = true;
-  unsigned seed = 1;    // picks the melody
+  unsigned seed = 1;  // picks the melody
 };
 
 // The demo disc's songs: four of them, each in its own key and tempo.

@@ -22,8 +22,8 @@ int main(int argc, char** argv) {
     const auto toc = tavrelo::testdisc::writeCueBin(cue, tracks);
     const auto songs = tavrelo::demodisc::demoSongs();
     for (std::size_t i = 0; i < songs.size(); ++i) {
-      std::printf("%2zu  %5.1f s  %s\n", i + 1, tracks[i].size() / 2.0 / tavrelo::demodisc::kSampleRate,
-                  songs[i].title.c_str());
+      std::printf("%2zu  %5.1f s  %s\n", i + 1,
+                  tracks[i].size() / 2.0 / tavrelo::demodisc::kSampleRate, songs[i].title.c_str());
     }
     std::printf("%s: %d tracks\n", cue.string().c_str(), toc.lastTrack());
   } catch (const std::exception& error) {

@@ -10,8 +10,8 @@ namespace tavrelo::artwork {
 // said otherwise; nothing depends on the screen or the time of day.
 
 enum class Button { Previous, Play, Next, Pause, Stop, Eject, Load, Volume, Quit };
-inline constexpr Button kAllButtons[] = {Button::Previous, Button::Play,  Button::Next,
-                                         Button::Pause,    Button::Stop,  Button::Eject,
+inline constexpr Button kAllButtons[] = {Button::Previous, Button::Play,   Button::Next,
+                                         Button::Pause,    Button::Stop,   Button::Eject,
                                          Button::Load,     Button::Volume, Button::Quit};
 // File stem of a button's picture: "previous", "play", ...
 const char* buttonName(Button button);

@@ -85,9 +85,8 @@ QByteArray compress(const QImage& image, int minCodeSize) {
 }  // namespace
 
 QByteArray encodeGif(const QImage& indexed) {
-  if (indexed.format() != QImage::Format_Indexed8 || indexed.isNull() ||
-      indexed.colorCount() < 1 || indexed.colorCount() > 256 || indexed.width() > 0xffff ||
-      indexed.height() > 0xffff) {
+  if (indexed.format() != QImage::Format_Indexed8 || indexed.isNull() || indexed.colorCount() < 1 ||
+      indexed.colorCount() > 256 || indexed.width() > 0xffff || indexed.height() > 0xffff) {
     return {};
   }
   int tableBits = 1;  // the global colour table holds 2^tableBits entries

@@ -15,11 +15,14 @@ void put16(QByteArray& out, int value) {
 }
 
 void put32(QByteArray& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.append(static_cast<char>((value >> shift) & 0xff));
+  for (int shift = 0; shift < 32; shift += 8)
+    out.append(static_cast<char>((value >> shift) & 0xff));
 }
 
 // Rows of a BMP are padded to whole 32-bit words.
-int rowBytes(int width, int bits) { return ((width * bits + 31) / 32) * 4; }
+int rowBytes(int width, int bits) {
+  return ((width * bits + 31) / 32) * 4;
+}
 
 bool transparent(const QImage& image, int index) {
   return index < image.colorCount() && qAlpha(image.color(index)) == 0;
@@ -91,7 +94,8 @@ QByteArray encode(const QImage& indexed, int bits, int type, QPoint hotSpot) {
     QByteArray row(andRow, '\0');
     const uchar* line = indexed.constScanLine(y);
     for (int x = 0; x < w; ++x) {
-      if (transparent(indexed, line[x])) row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
+      if (transparent(indexed, line[x]))
+        row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
     }
     out.append(row);
   }

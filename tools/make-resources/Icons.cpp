@@ -165,10 +165,12 @@ void drawTransport(QPainter& p, Button button) {
       fillGlyph(p, triangle({11, 8}, {24.5, 16}, {11, 24}));
       break;
     case Button::Previous:
-      fillGlyph(p, triangle({5, 16}, {16, 9}, {16, 23}) + triangle({15.5, 16}, {26.5, 9}, {26.5, 23}));
+      fillGlyph(p,
+                triangle({5, 16}, {16, 9}, {16, 23}) + triangle({15.5, 16}, {26.5, 9}, {26.5, 23}));
       break;
     case Button::Next:
-      fillGlyph(p, triangle({27, 16}, {16, 9}, {16, 23}) + triangle({16.5, 16}, {5.5, 9}, {5.5, 23}));
+      fillGlyph(p,
+                triangle({27, 16}, {16, 9}, {16, 23}) + triangle({16.5, 16}, {5.5, 9}, {5.5, 23}));
       break;
     case Button::Pause:
       fillGlyph(p, roundedRect({9, 9, 5, 14}, 0.8) + roundedRect({18, 9, 5, 14}, 0.8));
@@ -325,15 +327,24 @@ void drawQuit(QPainter& p) {
 
 const char* buttonName(Button button) {
   switch (button) {
-    case Button::Previous: return "previous";
-    case Button::Play: return "play";
-    case Button::Next: return "next";
-    case Button::Pause: return "pause";
-    case Button::Stop: return "stop";
-    case Button::Eject: return "eject";
-    case Button::Load: return "load";
-    case Button::Volume: return "volume";
-    case Button::Quit: return "quit";
+    case Button::Previous:
+      return "previous";
+    case Button::Play:
+      return "play";
+    case Button::Next:
+      return "next";
+    case Button::Pause:
+      return "pause";
+    case Button::Stop:
+      return "stop";
+    case Button::Eject:
+      return "eject";
+    case Button::Load:
+      return "load";
+    case Button::Volume:
+      return "volume";
+    case Button::Quit:
+      return "quit";
   }
   return "";
 }
@@ -356,11 +367,21 @@ QImage drawButton(Button button, int size) {
   QPainter p(&image);
   begin(p, size);
   switch (button) {
-    case Button::Eject: drawEject(p); break;
-    case Button::Load: drawLoad(p); break;
-    case Button::Volume: drawVolume(p); break;
-    case Button::Quit: drawQuit(p); break;
-    default: drawTransport(p, button); break;
+    case Button::Eject:
+      drawEject(p);
+      break;
+    case Button::Load:
+      drawLoad(p);
+      break;
+    case Button::Volume:
+      drawVolume(p);
+      break;
+    case Button::Quit:
+      drawQuit(p);
+      break;
+    default:
+      drawTransport(p, button);
+      break;
   }
   return image;
 }

@@ -1,11 +1,11 @@
 #include "tools/make-resources/JpegFile.h"
 
+#include <jpeglib.h>
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace tavrelo::artwork {
 namespace {
@@ -36,8 +36,8 @@ struct Compressor {
 
 // Kept apart from the QByteArray work so that nothing with a destructor
 // lives between setjmp and a longjmp.
-bool compress(Compressor& c, ErrorManager& errors, const std::vector<unsigned char>& rgb,
-              int width, int height, int quality) {
+bool compress(Compressor& c, ErrorManager& errors, const std::vector<unsigned char>& rgb, int width,
+              int height, int quality) {
   c.info.err = jpeg_std_error(&errors.base);
   errors.base.error_exit = onError;
   if (setjmp(errors.escape)) return false;

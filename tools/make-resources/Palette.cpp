@@ -16,10 +16,14 @@ struct Entry {
 
 int channel(QRgb c, int which) {
   switch (which) {
-    case 0: return qRed(c);
-    case 1: return qGreen(c);
-    case 2: return qBlue(c);
-    default: return qAlpha(c);
+    case 0:
+      return qRed(c);
+    case 1:
+      return qGreen(c);
+    case 2:
+      return qBlue(c);
+    default:
+      return qAlpha(c);
   }
 }
 

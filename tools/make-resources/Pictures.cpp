@@ -87,6 +87,7 @@ QImage drawDonationButton() {
 
 QImage drawHandCursor() {
   // . transparent  # black  w white  l light grey  g grey  b blue  d dark blue  c light blue
+  // clang-format off
   static const char* const kRows[32] = {
       "................................",
       "...........###..................",
@@ -121,10 +122,10 @@ QImage drawHandCursor() {
       "................................",
       "................................",
   };
+  // clang-format on
   QImage image(32, 32, QImage::Format_Indexed8);
-  QList<QRgb> table{qRgba(0, 0, 0, 0),     qRgb(0, 0, 0),      qRgb(255, 255, 255),
-                    qRgb(200, 200, 200),   qRgb(128, 128, 128), qRgb(0, 0, 255),
-                    qRgb(0, 0, 128),       qRgb(96, 160, 255)};
+  QList<QRgb> table{qRgba(0, 0, 0, 0),   qRgb(0, 0, 0),   qRgb(255, 255, 255), qRgb(200, 200, 200),
+                    qRgb(128, 128, 128), qRgb(0, 0, 255), qRgb(0, 0, 128),     qRgb(96, 160, 255)};
   while (table.size() < 16) table.push_back(qRgb(0, 0, 0));
   image.setColorTable(table);
   const QByteArray keys(".#wlgbdc");
