@@ -178,7 +178,9 @@ struct PulseSink::Impl {
     // One frame: play as soon as anything is there, and after an underrun
     // wait for data rather than run the clock over silence.
     attr.prebuf = kBytesPerFrame;
-    attr.minreq = static_cast<std::uint32_t>(-1);
+    // Asked for in halves of the queue: half as many wake-ups as the server's
+    // default quarter, still a full half-queue of margin.
+    attr.minreq = attr.tlength / 2;
     attr.fragsize = static_cast<std::uint32_t>(-1);
     auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING |
                                                 PA_STREAM_AUTO_TIMING_UPDATE |

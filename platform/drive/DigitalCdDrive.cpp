@@ -354,7 +354,10 @@ void DigitalCdDrive::run() {
       continue;
     }
     const bool playing = audio_ == AudioStatus::Playing;
-    wakeReader_.wait_for(lock, std::chrono::milliseconds(options_.pollMs));
+    // Near the end of a play the clock is watched closely; otherwise the ring
+    // holds seconds and the reader can rest longer.
+    const int restMs = playing && readDone_ ? options_.pollMs : options_.idlePollMs;
+    wakeReader_.wait_for(lock, std::chrono::milliseconds(restMs));
     if (quit_) break;
     lock.unlock();
     if (playing) checkEnd();

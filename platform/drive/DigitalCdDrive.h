@@ -24,7 +24,8 @@ struct EngineOptions {
   int readSpeed = 4;           // asked of drives with a motor, in "x"
   int retries = 2;             // extra attempts for a chunk, then for each of its sectors
   int maxUnreadableRun = 150;  // this many unreadable sectors in a row: the disc is gone
-  int pollMs = 20;             // how often the reader looks at the clock and the ring
+  int pollMs = 20;             // how often the reader looks at the clock near a play's end
+  int idlePollMs = 100;        // how often it looks at the ring otherwise
   int mediaPollMs = 300;       // how often an idle reader asks the source about its tray
   Clock* clock = nullptr;      // null: the system clock
   // Where the drive says why it gave up or played silence. Default: stderr.
