@@ -18,22 +18,32 @@ const disc::Track* trackByValue(const Toc& toc, std::uint32_t value) {
   return value > 99 ? nullptr : toc.find(static_cast<int>(value));
 }
 
-bool hasDisc(const DriveStatus& s) { return !s.trayOpen && s.mediaPresent; }
+bool hasDisc(const DriveStatus& s) {
+  return !s.trayOpen && s.mediaPresent;
+}
 
 std::string modeName(const DriveStatus& s) {
   if (!hasDisc(s)) return "open";
   switch (s.audio) {
-    case AudioStatus::Playing: return "playing";
-    case AudioStatus::Paused: return "paused";
-    case AudioStatus::Stopped: return "stopped";
-    case AudioStatus::Error: return "not ready";
+    case AudioStatus::Playing:
+      return "playing";
+    case AudioStatus::Paused:
+      return "paused";
+    case AudioStatus::Stopped:
+      return "stopped";
+    case AudioStatus::Error:
+      return "not ready";
   }
   return "not ready";
 }
 
-std::string boolName(bool value) { return value ? "true" : "false"; }
+std::string boolName(bool value) {
+  return value ? "true" : "false";
+}
 
-Reply fail(std::uint32_t code) { return Reply{code, {}}; }
+Reply fail(std::uint32_t code) {
+  return Reply{code, {}};
+}
 
 }  // namespace
 
@@ -42,15 +52,23 @@ CdAudioDevice::CdAudioDevice(std::shared_ptr<drive::CdDrive> drive, drive::Clock
 
 Reply CdAudioDevice::execute(const Command& c) {
   switch (c.verb) {
-    case Verb::Play: return play(c);
-    case Verb::Pause: return fail(toMciError(drive_->pause()));
-    case Verb::Resume: return fail(toMciError(drive_->resume()));
-    case Verb::Stop: return fail(toMciError(drive_->stop()));
-    case Verb::Seek: return seek(c);
-    case Verb::Set: return set(c);
-    case Verb::Status: return status(c);
+    case Verb::Play:
+      return play(c);
+    case Verb::Pause:
+      return fail(toMciError(drive_->pause()));
+    case Verb::Resume:
+      return fail(toMciError(drive_->resume()));
+    case Verb::Stop:
+      return fail(toMciError(drive_->stop()));
+    case Verb::Seek:
+      return seek(c);
+    case Verb::Set:
+      return set(c);
+    case Verb::Status:
+      return status(c);
     case Verb::Open:
-    case Verb::Close: break;  // the session's business
+    case Verb::Close:
+      break;  // the session's business
   }
   return fail(err::kUnrecognizedCommand);
 }
@@ -161,15 +179,20 @@ Reply CdAudioDevice::seek(const Command& c) {
 
   Lba target = end;
   switch (c.seekTarget) {
-    case SeekTarget::Start: target = nextAudio(first); break;
-    case SeekTarget::End: target = end; break;
+    case SeekTarget::Start:
+      target = nextAudio(first);
+      break;
+    case SeekTarget::End:
+      target = end;
+      break;
     case SeekTarget::Position: {
       const auto lba = positionFromValue(timeFormat_, toc_, c.seekTo);
       if (!lba || *lba < first || *lba > end) return fail(err::kOutOfRange);
       target = nextAudio(*lba);
       break;
     }
-    case SeekTarget::None: return fail(err::kMissingParameter);
+    case SeekTarget::None:
+      return fail(err::kMissingParameter);
   }
   if (target < 0) target = end;  // only data from there on: native lands at the end
   return fail(toMciError(drive_->seek(target)));
@@ -186,11 +209,16 @@ Reply CdAudioDevice::set(const Command& c) {
 Reply CdAudioDevice::status(const Command& c) {
   const DriveStatus s = drive_->status();
   switch (c.item.value_or(StatusItem::Mode)) {
-    case StatusItem::Mode: return {err::kNone, modeName(s)};
-    case StatusItem::MediaPresent: return {err::kNone, boolName(hasDisc(s))};
-    case StatusItem::Ready: return {err::kNone, boolName(hasDisc(s) && s.audio != AudioStatus::Error)};
-    case StatusItem::TimeFormat: return {err::kNone, std::string(timeFormatName(timeFormat_))};
-    default: return statusWithToc(c, s);
+    case StatusItem::Mode:
+      return {err::kNone, modeName(s)};
+    case StatusItem::MediaPresent:
+      return {err::kNone, boolName(hasDisc(s))};
+    case StatusItem::Ready:
+      return {err::kNone, boolName(hasDisc(s) && s.audio != AudioStatus::Error)};
+    case StatusItem::TimeFormat:
+      return {err::kNone, std::string(timeFormatName(timeFormat_))};
+    default:
+      return statusWithToc(c, s);
   }
 }
 
@@ -215,7 +243,8 @@ Reply CdAudioDevice::statusWithToc(const Command& c, const DriveStatus& s) {
       }
       return {err::kNone, std::to_string(number)};
     }
-    case StatusItem::NumberOfTracks: return {err::kNone, std::to_string(toc_.tracks.size())};
+    case StatusItem::NumberOfTracks:
+      return {err::kNone, std::to_string(toc_.tracks.size())};
     case StatusItem::Length: {
       // Windows counts one frame less for the disc and for its last track.
       Lba frames = toc_.leadOut - toc_.tracks.front().start - 1;
@@ -225,8 +254,10 @@ Reply CdAudioDevice::statusWithToc(const Command& c, const DriveStatus& s) {
       }
       return {err::kNone, formatLength(timeFormat_, frames)};
     }
-    case StatusItem::TypeTrack: return {err::kNone, track->audio ? "audio" : "other"};
-    default: break;
+    case StatusItem::TypeTrack:
+      return {err::kNone, track->audio ? "audio" : "other"};
+    default:
+      break;
   }
   return fail(err::kDriverInternal);
 }

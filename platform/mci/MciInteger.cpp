@@ -3,7 +3,9 @@
 namespace tavrelo::mci {
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 std::optional<std::uint32_t> parseDecimal(std::string_view text) {
   bool negative = false;
@@ -28,8 +30,8 @@ std::optional<std::uint32_t> parseColons(std::string_view text) {
   std::size_t start = 0;
   while (true) {
     const std::size_t colon = text.find(':', start);
-    const std::string_view part =
-        text.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
+    const std::string_view part = text.substr(
+        start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
     if (field >= 4) return std::nullopt;
     std::uint32_t value = 0;
     for (char c : part) {

@@ -67,7 +67,9 @@ Reply MciSession::send(std::string_view command) {
   }
 }
 
-void MciSession::closeAll() { devices_.clear(); }
+void MciSession::closeAll() {
+  devices_.clear();
+}
 
 MciSession::OpenDevice* MciSession::find(std::string_view alias) {
   for (OpenDevice& d : devices_) {
@@ -141,8 +143,8 @@ Reply MciSession::open(const Command& c) {
   }
   if (!equalsIgnoreCase(type, kCdAudio)) return Reply{err::kDeviceNotInstalled, {}};
 
-  const std::string alias = toLowerAscii(c.alias ? std::string_view(*c.alias)
-                                                 : (element.empty() ? type : element));
+  const std::string alias =
+      toLowerAscii(c.alias ? std::string_view(*c.alias) : (element.empty() ? type : element));
   if (find(alias) != nullptr) {
     return Reply{c.alias ? err::kDuplicateAlias : err::kDeviceOpen, {}};
   }

@@ -96,24 +96,34 @@ struct VerbSpec {
 };
 
 constexpr VerbSpec kVerbs[] = {
-    {"open", Verb::Open, kOpen},     {"close", Verb::Close, {}},   {"play", Verb::Play, kPlay},
-    {"pause", Verb::Pause, {}},      {"resume", Verb::Resume, {}}, {"stop", Verb::Stop, {}},
-    {"seek", Verb::Seek, kSeek},     {"set", Verb::Set, kSet},     {"status", Verb::Status, kStatus},
+    {"open", Verb::Open, kOpen}, {"close", Verb::Close, {}},   {"play", Verb::Play, kPlay},
+    {"pause", Verb::Pause, {}},  {"resume", Verb::Resume, {}}, {"stop", Verb::Stop, {}},
+    {"seek", Verb::Seek, kSeek}, {"set", Verb::Set, kSet},     {"status", Verb::Status, kStatus},
 };
 
 // "status x 4" names the item by its MCI_STATUS_* number.
 std::optional<Flag> itemByNumber(std::uint32_t n) {
   switch (n) {
-    case 1: return Flag::ItemLength;
-    case 2: return Flag::ItemPosition;
-    case 3: return Flag::ItemNumberOfTracks;
-    case 4: return Flag::ItemMode;
-    case 5: return Flag::ItemMediaPresent;
-    case 6: return Flag::ItemTimeFormat;
-    case 7: return Flag::ItemReady;
-    case 8: return Flag::ItemCurrentTrack;
-    case 0x4001: return Flag::ItemType;  // MCI_CDA_STATUS_TYPE_TRACK
-    default: return std::nullopt;
+    case 1:
+      return Flag::ItemLength;
+    case 2:
+      return Flag::ItemPosition;
+    case 3:
+      return Flag::ItemNumberOfTracks;
+    case 4:
+      return Flag::ItemMode;
+    case 5:
+      return Flag::ItemMediaPresent;
+    case 6:
+      return Flag::ItemTimeFormat;
+    case 7:
+      return Flag::ItemReady;
+    case 8:
+      return Flag::ItemCurrentTrack;
+    case 0x4001:
+      return Flag::ItemType;  // MCI_CDA_STATUS_TYPE_TRACK
+    default:
+      return std::nullopt;
   }
 }
 
@@ -155,16 +165,35 @@ std::uint32_t parseTimeFormat(const Token& token, TimeFormat& out) {
 
 void applyItem(Flag flag, Command& c) {
   switch (flag) {
-    case Flag::ItemLength: c.item = StatusItem::Length; break;
-    case Flag::ItemPosition: c.item = StatusItem::Position; break;
-    case Flag::ItemNumberOfTracks: c.item = StatusItem::NumberOfTracks; break;
-    case Flag::ItemMode: c.item = StatusItem::Mode; break;
-    case Flag::ItemMediaPresent: c.item = StatusItem::MediaPresent; break;
-    case Flag::ItemTimeFormat: c.item = StatusItem::TimeFormat; break;
-    case Flag::ItemReady: c.item = StatusItem::Ready; break;
-    case Flag::ItemCurrentTrack: c.item = StatusItem::CurrentTrack; break;
-    case Flag::ItemType: c.item = StatusItem::TypeTrack; break;
-    default: break;
+    case Flag::ItemLength:
+      c.item = StatusItem::Length;
+      break;
+    case Flag::ItemPosition:
+      c.item = StatusItem::Position;
+      break;
+    case Flag::ItemNumberOfTracks:
+      c.item = StatusItem::NumberOfTracks;
+      break;
+    case Flag::ItemMode:
+      c.item = StatusItem::Mode;
+      break;
+    case Flag::ItemMediaPresent:
+      c.item = StatusItem::MediaPresent;
+      break;
+    case Flag::ItemTimeFormat:
+      c.item = StatusItem::TimeFormat;
+      break;
+    case Flag::ItemReady:
+      c.item = StatusItem::Ready;
+      break;
+    case Flag::ItemCurrentTrack:
+      c.item = StatusItem::CurrentTrack;
+      break;
+    case Flag::ItemType:
+      c.item = StatusItem::TypeTrack;
+      break;
+    default:
+      break;
   }
 }
 
@@ -236,16 +265,36 @@ class FlagParser {
 
   void applyFlag(Flag flag) {
     switch (flag) {
-      case Flag::Wait: c_.wait = true; break;
-      case Flag::Notify: c_.notify = true; break;
-      case Flag::Shareable: c_.shareable = true; break;
-      case Flag::SeekToStart: c_.seekTarget = SeekTarget::Start; break;
-      case Flag::SeekToEnd: c_.seekTarget = SeekTarget::End; break;
-      case Flag::SeekTo: c_.seekTarget = SeekTarget::Position; break;
-      case Flag::DoorOpen: c_.doorOpen = true; break;
-      case Flag::DoorClosed: c_.doorOpen = false; break;
-      case Flag::Start: c_.start = true; break;
-      default: applyItem(flag, c_); break;
+      case Flag::Wait:
+        c_.wait = true;
+        break;
+      case Flag::Notify:
+        c_.notify = true;
+        break;
+      case Flag::Shareable:
+        c_.shareable = true;
+        break;
+      case Flag::SeekToStart:
+        c_.seekTarget = SeekTarget::Start;
+        break;
+      case Flag::SeekToEnd:
+        c_.seekTarget = SeekTarget::End;
+        break;
+      case Flag::SeekTo:
+        c_.seekTarget = SeekTarget::Position;
+        break;
+      case Flag::DoorOpen:
+        c_.doorOpen = true;
+        break;
+      case Flag::DoorClosed:
+        c_.doorOpen = false;
+        break;
+      case Flag::Start:
+        c_.start = true;
+        break;
+      default:
+        applyItem(flag, c_);
+        break;
     }
   }
 
@@ -253,9 +302,12 @@ class FlagParser {
     if (spec.arg == Arg::None) return err::kNone;
     if (i >= tokens_.size()) {
       switch (spec.arg) {
-        case Arg::Integer: return err::kBadInteger;
-        case Arg::String: return err::kMissingStringArgument;
-        default: return err::kBadConstant;
+        case Arg::Integer:
+          return err::kBadInteger;
+        case Arg::String:
+          return err::kMissingStringArgument;
+        default:
+          return err::kBadConstant;
       }
     }
     const Token& token = tokens_[i++];
@@ -279,7 +331,8 @@ class FlagParser {
         c_.timeFormat = format;
         return err::kNone;
       }
-      case Arg::None: break;
+      case Arg::None:
+        break;
     }
     return err::kNone;
   }
@@ -297,7 +350,8 @@ class FlagParser {
         if (c_.item == StatusItem::TypeTrack && !c_.track) return err::kMissingParameter;
         if (c_.start && c_.track) return err::kFlagsNotCompatible;
         break;
-      default: break;
+      default:
+        break;
     }
     return err::kNone;
   }

@@ -7,7 +7,9 @@ namespace {
 
 constexpr Lba kFramesPerMinute = 60 * disc::kFramesPerSecond;
 
-std::uint32_t byteOf(std::uint32_t value, int index) { return (value >> (8 * index)) & 0xFFu; }
+std::uint32_t byteOf(std::uint32_t value, int index) {
+  return (value >> (8 * index)) & 0xFFu;
+}
 
 }  // namespace
 
@@ -39,8 +41,10 @@ Lba msToFrames(std::uint32_t ms) {
 
 std::string formatPosition(TimeFormat format, const Toc& toc, Lba position) {
   switch (format) {
-    case TimeFormat::Milliseconds: return std::to_string(framesToMs(position));
-    case TimeFormat::Msf: return formatMsf(position);
+    case TimeFormat::Milliseconds:
+      return std::to_string(framesToMs(position));
+    case TimeFormat::Msf:
+      return formatMsf(position);
     case TimeFormat::Tmsf: {
       if (toc.empty()) return formatTmsf(0, 0);
       const disc::Track& first = toc.tracks.front();
@@ -60,7 +64,8 @@ std::string formatLength(TimeFormat format, Lba frames) {
 
 std::optional<Lba> positionFromValue(TimeFormat format, const Toc& toc, std::uint32_t value) {
   switch (format) {
-    case TimeFormat::Milliseconds: return msToFrames(value);
+    case TimeFormat::Milliseconds:
+      return msToFrames(value);
     case TimeFormat::Msf: {
       const std::uint32_t m = byteOf(value, 0), s = byteOf(value, 1), f = byteOf(value, 2);
       if (s > 59 || f >= static_cast<std::uint32_t>(disc::kFramesPerSecond)) return std::nullopt;
@@ -80,9 +85,12 @@ std::optional<Lba> positionFromValue(TimeFormat format, const Toc& toc, std::uin
 
 std::string_view timeFormatName(TimeFormat format) {
   switch (format) {
-    case TimeFormat::Milliseconds: return "milliseconds";
-    case TimeFormat::Msf: return "msf";
-    case TimeFormat::Tmsf: return "tmsf";
+    case TimeFormat::Milliseconds:
+      return "milliseconds";
+    case TimeFormat::Msf:
+      return "msf";
+    case TimeFormat::Tmsf:
+      return "tmsf";
   }
   return "msf";
 }

@@ -5,7 +5,9 @@
 namespace tavrelo::mci {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 }  // namespace
 

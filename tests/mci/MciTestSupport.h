@@ -38,7 +38,9 @@ inline disc::Toc make(std::initializer_list<disc::Track> tracks, disc::Lba leadO
   return toc;
 }
 // One track of 3 minutes from 00:02:00.
-inline disc::Toc oneTrack() { return make({{1, 150, true}}, 150 + 3 * 4500); }
+inline disc::Toc oneTrack() {
+  return make({{1, 150, true}}, 150 + 3 * 4500);
+}
 // Twelve tracks of 4 minutes each: track n starts at 150 + (n - 1) * 18000.
 inline disc::Toc twelveTracks() {
   disc::Toc toc;
@@ -47,7 +49,9 @@ inline disc::Toc twelveTracks() {
   return toc;
 }
 // Track 1 starts 2 s later than usual, at 00:04:00.
-inline disc::Toc lateFirstTrack() { return make({{1, 300, true}, {2, 4800, true}}, 9300); }
+inline disc::Toc lateFirstTrack() {
+  return make({{1, 300, true}, {2, 4800, true}}, 9300);
+}
 // Two audio tracks, then a data track (an enhanced CD).
 inline disc::Toc enhancedCd() {
   return make({{1, 150, true}, {2, 4650, true}, {3, 9150, false}}, 20000);
@@ -56,7 +60,9 @@ inline disc::Toc enhancedCd() {
 inline disc::Toc mixedMode() {
   return make({{1, 150, false}, {2, 6000, true}, {3, 10500, true}}, 15000);
 }
-inline disc::Toc dataOnly() { return make({{1, 150, false}}, 6000); }
+inline disc::Toc dataOnly() {
+  return make({{1, 150, false}}, 6000);
+}
 
 }  // namespace discs
 

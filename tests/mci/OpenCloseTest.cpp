@@ -33,7 +33,7 @@ TEST_F(MciOpen, WithoutACdDriveOrWithABadElement) {
   directory->drives.clear();
   EXPECT_EQ(fails("open cdaudio alias cd"), 266u);
   useDisc(discs::twelveTracks());
-  EXPECT_EQ(fails("open Q:\\ type cdaudio alias q"), 296u);      // no such drive
+  EXPECT_EQ(fails("open Q:\\ type cdaudio alias q"), 296u);       // no such drive
   EXPECT_EQ(fails("open D:\\music type cdaudio alias q"), 296u);  // a path, not a drive
   EXPECT_EQ(fails("open DD: type cdaudio alias q"), 296u);
   EXPECT_EQ(fails("open 1: type cdaudio alias q"), 296u);
@@ -101,7 +101,8 @@ TEST_F(MciOpen, OpeningAndClosingNeverMoveTheDrive) {
   clock.advance(5'000);
   mci::MciSession next(directory, clock);
   char reply[255];
-  ASSERT_EQ(next.sendString("open  D:\\ type cdaudio alias cd wait shareable", reply, 255, nullptr), 0u);
+  ASSERT_EQ(next.sendString("open  D:\\ type cdaudio alias cd wait shareable", reply, 255, nullptr),
+            0u);
   ASSERT_EQ(next.sendString("set cd time format tmsf", reply, 255, nullptr), 0u);
   ASSERT_EQ(next.sendString("status cd mode", reply, 255, nullptr), 0u);
   EXPECT_STREQ(reply, "playing");

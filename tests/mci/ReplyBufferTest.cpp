@@ -68,7 +68,8 @@ TEST_F(MciReplyBuffer, OpenStillOpensWhenItsIdDoesNotFit) {
 }
 
 TEST(MciErrorText, KnownCodesHaveWindowsTexts) {
-  EXPECT_STREQ(mci::errorText(263), "The specified device is not open or is not recognized by MCI.");
+  EXPECT_STREQ(mci::errorText(263),
+               "The specified device is not open or is not recognized by MCI.");
   EXPECT_STREQ(mci::errorText(282),
                "The specified parameter is out of range for the specified command.");
   EXPECT_STREQ(mci::errorText(0), "The specified command was carried out.");

@@ -7,7 +7,8 @@ namespace tavrelo::testing {
 using drive::AudioStatus;
 using drive::DriveError;
 
-FakeCdDrive::FakeCdDrive(drive::Clock& clock, disc::Toc toc) : clock_(clock), disc_(std::move(toc)) {
+FakeCdDrive::FakeCdDrive(drive::Clock& clock, disc::Toc toc)
+    : clock_(clock), disc_(std::move(toc)) {
   position_ = disc_->empty() ? 0 : disc_->tracks.front().start;
 }
 
@@ -47,7 +48,9 @@ drive::DriveStatus FakeCdDrive::status() {
   return s;
 }
 
-DriveError FakeCdDrive::takeFailure() { return std::exchange(nextFailure_, DriveError::None); }
+DriveError FakeCdDrive::takeFailure() {
+  return std::exchange(nextFailure_, DriveError::None);
+}
 
 DriveError FakeCdDrive::checkRange(disc::Lba lba, bool endAllowed) const {
   if (disc_->empty() || lba < 0) return DriveError::OutOfRange;
