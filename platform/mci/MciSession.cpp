@@ -149,6 +149,7 @@ Reply MciSession::open(const Command& c) {
     return Reply{c.alias ? err::kDuplicateAlias : err::kDeviceOpen, {}};
   }
 
+  if (!drives_) return Reply{err::kCannotLoadDriver, {}};
   char letter = 0;
   if (element.empty()) {
     const std::vector<char> letters = drives_->cdDriveLetters();

@@ -41,6 +41,9 @@ TEST_F(MciOpen, WithoutACdDriveOrWithABadElement) {
   EXPECT_EQ(fails("open nosuchdevice"), 306u);
   EXPECT_EQ(fails("open all"), 279u);
   EXPECT_EQ(fails("open D: type cdaudio alias q bogus"), 259u);
+  mci::MciSession withoutDrives(nullptr, clock);
+  EXPECT_EQ(withoutDrives.send("open cdaudio alias q").code, 266u);
+  EXPECT_EQ(withoutDrives.send("status cdaudio!D: mode").code, 266u);
   EXPECT_EQ(fails("status q mode"), 263u);  // nothing was opened by the failures
 }
 
