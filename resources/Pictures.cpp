@@ -13,7 +13,7 @@ int little16(const QByteArray& bytes, int at) {
 }  // namespace
 
 QString desktopIconPath(int size) {
-  return QStringLiteral(":/tavrelo/icons/hicolor/%1x%1/apps/tavrelo2.png").arg(size);
+  return QStringLiteral(":/tavrelo/icons/hicolor/%1x%1/tavrelo2.png").arg(size);
 }
 
 QIcon buttonIcon(const char* path) {

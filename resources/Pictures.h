@@ -36,9 +36,9 @@ inline constexpr const char* kButtons[] = {kPrevious, kPlay, kNext,   kPause, kS
 // 1, which misses screens added later). Needs a QGuiApplication.
 QIcon buttonIcon(const char* path);
 
-// The same icon drawn for the desktop's icon theme (hicolor/NxN/apps).
+// The same icon drawn for the desktop's icon theme (installed as hicolor/NxN/apps/tavrelo2.png).
 inline constexpr int kDesktopIconSizes[] = {16, 32, 48, 64, 128, 256};
-// ":/tavrelo/icons/hicolor/48x48/apps/tavrelo2.png" for 48.
+// ":/tavrelo/icons/hicolor/48x48/tavrelo2.png" for 48.
 QString desktopIconPath(int size);
 
 // The application icon for windows: the 32 x 32 icon above, plus the desktop

@@ -72,7 +72,7 @@ QStringList writePictures(const QString& folder, QString* error) {
   const QImage icon32 = quantise(flattenAlpha(drawApplicationIcon(32), kIconMatte), 256);
   if (!out.write(QStringLiteral("icons/tavrelo2.ico"), encodeIcon(icon32, 8))) return {};
   for (int size : kHiColorSizes) {
-    const QString name = QStringLiteral("icons/hicolor/%1x%1/apps/tavrelo2.png").arg(size);
+    const QString name = QStringLiteral("icons/hicolor/%1x%1/tavrelo2.png").arg(size);
     if (!out.writeImage(name, drawApplicationIcon(size), "png")) return {};
   }
   for (Button button : kAllButtons) {
