@@ -99,8 +99,10 @@ class Server {
   void run() {
     std::int64_t lastBusy = nowMs();
     const std::int64_t idleMs = std::int64_t{options_.idleExitSeconds} * 1000;
+    std::int64_t lastLook = lastBusy;
+    std::vector<pollfd> waiting;
     while (!stopRequested.load()) {
-      std::vector<pollfd> waiting{{listener_.get(), POLLIN, 0}};
+      waiting.assign(1, {listener_.get(), POLLIN, 0});
       for (const Client& c : clients_) waiting.push_back({c.fd.get(), POLLIN, 0});
       const int ready = ::poll(waiting.data(), waiting.size(), kPollMs);
       if (ready < 0 && errno != EINTR) {
@@ -115,8 +117,15 @@ class Server {
         }
         if ((waiting[0].revents & POLLIN) != 0) acceptAll();
       }
-      if (!clients_.empty() || drives_.anyPlaying()) lastBusy = nowMs();
-      if (nowMs() - lastBusy >= idleMs) {
+      // Asking the drives costs a status each, so not on every request.
+      const std::int64_t now = nowMs();
+      if (!clients_.empty()) {
+        lastBusy = now;
+      } else if (now - lastLook >= kPollMs) {
+        lastLook = now;
+        if (drives_.anyPlaying()) lastBusy = now;
+      }
+      if (now - lastBusy >= idleMs) {
         options_.log("idle for " + std::to_string(options_.idleExitSeconds) + " s; ending");
         return;
       }
