@@ -7,14 +7,17 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include "about/frmAbout.h"
 #include "cd/ModuleAudioPlayer.h"
-#include "player/Pictures.h"
 #include "player/Twips.h"
+#include "resources/Pictures.h"
 #include "platform/win32/End.h"
 #include "platform/win32/SingleInstance.h"
 #include "platform/win32/VbRuntime.h"
 
 namespace {
+
+namespace pictures = tavrelo::resources;
 
 const QColor kBlack(0, 0, 0);
 const QColor kOlive(128, 128, 0);
@@ -59,7 +62,7 @@ FrmAudioPlayer::FrmAudioPlayer()
                            Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("FrmAudioPlayer"));
   setWindowTitle(QStringLiteral("Tavrelo2"));
-  setWindowIcon(QIcon(QString::fromLatin1(pictures::kApplicationIcon)));
+  setWindowIcon(tavrelo::resources::applicationIcon());
   setFont(defaultFont());
   setAutoFillBackground(true);
   setColour(this, QPalette::Window, kBlack);
@@ -208,7 +211,7 @@ void FrmAudioPlayer::Form_Unload(std::int16_t& Cancel) {
   Cancel = 0;
 }
 
-void FrmAudioPlayer::Command8_Click() {}
+void FrmAudioPlayer::Command8_Click() { frmAbout::ShowModal(this); }
 
 void FrmAudioPlayer::Command9_Click() {
   try {

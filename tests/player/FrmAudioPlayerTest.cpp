@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "about/frmAbout.h"
 #include "platform/win32/DriveLetters.h"
 #include "platform/win32/End.h"
 #include "platform/win32/SingleInstance.h"
@@ -190,6 +191,28 @@ TEST_F(FrmAudioPlayerTest, TheTimerShowsThePositionAboutASecondAfterTheLoad) {
   EXPECT_EQ(window.Label3->text(), "");
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window.Label3->text().isEmpty(); }, 5000));
   EXPECT_EQ(window.Label3->text(), "[03] 02:07");
+}
+
+TEST_F(FrmAudioPlayerTest, AboutOpensModallyAndTheTimerTicksOnMeanwhile) {
+  mci.reply("status cd media present", "true");
+  mci.reply("status cd position", "02:00:03:00");
+  ASSERT_TRUE(window.load());
+  window.show();
+  int openings = 0;
+  QString shownMeanwhile;
+  const auto closeWhenTicked = [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (qobject_cast<frmAbout*>(modal) != nullptr) ++openings;
+    (void)QTest::qWaitFor([&] { return !window.Label3->text().isEmpty(); }, 5000);
+    shownMeanwhile = window.Label3->text();
+    if (modal != nullptr) modal->close();
+  };
+  QTimer::singleShot(0, &window, closeWhenTicked);
+  click(window.Command8);  // returns once the About window has closed
+  EXPECT_EQ(openings, 1);
+  EXPECT_EQ(shownMeanwhile, "[02] 00:03");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  window.hide();
 }
 
 TEST_F(FrmAudioPlayerTest, ClicksOnLabelsAndThePanelChangeNothing) {
