@@ -8,9 +8,8 @@
 #include <cstring>
 
 namespace tavrelo::service {
-namespace {
 
-bool usableFolder(const std::filesystem::path& folder, std::string& error) {
+bool prepareRuntimeFolder(const std::filesystem::path& folder, std::string& error) {
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
     error = "cannot create " + folder.string() + ": " + std::strerror(errno);
     return false;
@@ -35,16 +34,14 @@ bool usableFolder(const std::filesystem::path& folder, std::string& error) {
   return true;
 }
 
-}  // namespace
-
 std::optional<std::filesystem::path> serviceRuntimeFolder(std::string& error) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && runtime[0] == '/') {
     const std::filesystem::path folder = std::filesystem::path(runtime) / "tavrelo2";
-    if (usableFolder(folder, error)) return folder;
+    if (prepareRuntimeFolder(folder, error)) return folder;
   }
   const std::filesystem::path fallback = "/tmp/tavrelo2-" + std::to_string(::geteuid());
-  if (usableFolder(fallback, error)) return fallback;
+  if (prepareRuntimeFolder(fallback, error)) return fallback;
   return std::nullopt;
 }
 

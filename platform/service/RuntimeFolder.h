@@ -13,6 +13,10 @@ namespace tavrelo::service {
 // or others have any access to it. Plain C++, so the service can use it too.
 std::optional<std::filesystem::path> serviceRuntimeFolder(std::string& error);
 
+// Creates `folder` (mode 0700) when missing and checks it as above: true when
+// it is a real folder of this user that no one else may enter.
+bool prepareRuntimeFolder(const std::filesystem::path& folder, std::string& error);
+
 // The fixed names inside that folder.
 inline constexpr const char* kSocketName = "drived.sock";
 inline constexpr const char* kLockName = "drived.lock";  // holds the service's pid

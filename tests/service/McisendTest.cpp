@@ -2,11 +2,13 @@
 
 #include <sstream>
 
+#include "platform/mci/MciErrors.h"
 #include "platform/mci/MciSession.h"
 #include "tests/service/ServiceHarness.h"
 #include "tests/support/FakeCdDrive.h"
 #include "tests/support/ManualClock.h"
 #include "tools/mcisend/Mcisend.h"
+#include "tools/mcisend/ServiceDriveDirectory.h"
 
 namespace tavrelo::servicetest {
 namespace {
@@ -158,6 +160,32 @@ TEST_F(McisendTool, TheDiscPlaysOnAfterTheToolEndsUntilAStop) {
   EXPECT_EQ(output, "1\nplaying\n2\n");
   EXPECT_EQ(mcisend({"open D:\\ type cdaudio alias cd", "stop cd", "status cd mode"}), 0);
   EXPECT_EQ(output, "1\n\nstopped\n");
+}
+
+// The MCI layer over the service, as the program has it, when the service dies.
+TEST_F(McisendTool, ALostServiceIsADeviceErrorThenNoMediaUntilTheDriveIsOpenedAgain) {
+  auto drives =
+      std::make_shared<mcisend::ServiceDriveDirectory>(mcisend::ServiceDriveDirectory::systemTable());
+  mci::MciSession session(drives);
+  ASSERT_EQ(session.send("open D:\\ type cdaudio alias cd shareable").code, 0u);
+  ASSERT_EQ(session.send("play cd").code, 0u);
+  const auto pid = servicePid();
+  ASSERT_TRUE(pid.has_value());
+  ::kill(*pid, SIGKILL);
+  ASSERT_TRUE(eventually([&] { return reaped(*pid); }));
+
+  // The device sees a drive with no disc (276) or a failing one (262).
+  const auto failed = session.send("play cd").code;
+  EXPECT_TRUE(failed == mci::err::kDeviceNotReady || failed == mci::err::kHardware) << failed;
+  const mci::Reply present = session.send("status cd media present");
+  EXPECT_EQ(present.code, 0u);
+  EXPECT_EQ(present.text, "false");
+
+  ASSERT_EQ(session.send("close cd").code, 0u);
+  ASSERT_EQ(session.send("open D:\\ type cdaudio alias cd shareable").code, 0u);
+  EXPECT_EQ(session.send("status cd media present").text, "true");
+  EXPECT_EQ(session.send("status cd mode").text, "stopped");  // a new service, a new drive
+  EXPECT_NE(servicePid(), pid);
 }
 
 TEST_F(McisendTool, ErrorsAndUsageHaveTheirExitCodes) {

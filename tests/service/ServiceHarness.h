@@ -66,6 +66,10 @@ class ServiceHarness : public ::testing::Test {
   void TearDown() override {
     for (pid_t pid : started_) stopService(pid);
     if (const auto pid = servicePid()) stopService(*pid);
+    // A service built with the sanitizers reports into its log, not here.
+    const std::string text = log();
+    EXPECT_EQ(text.find("Sanitizer"), std::string::npos) << text;
+    EXPECT_EQ(text.find("runtime error"), std::string::npos) << text;
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
       if (it->second) {
         ::setenv(it->first.c_str(), it->second->c_str(), 1);
