@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "platform/disc/CueSheet.h"
 #include "platform/disc/DiscLog.h"
@@ -30,22 +31,16 @@ std::string readSheetText(const std::filesystem::path& path) {
   return text;
 }
 
-// A FILE name as written on any system: relative to the sheet's folder,
-// backslashes of Windows sheets taken as separators, and, when the exact
-// name is missing, a unique match ignoring case (sheets written on Windows).
-std::filesystem::path resolveFile(const std::filesystem::path& folder, std::string name) {
-  if (name.find('/') == std::string::npos) std::replace(name.begin(), name.end(), '\\', '/');
-  std::filesystem::path path(name);
-  if (path.is_relative()) path = folder / path;
+// `wanted` in `parent`, ignoring case when only one entry matches that way.
+std::optional<std::filesystem::path> findInFolder(const std::filesystem::path& parent,
+                                                  const std::string& wanted) {
   std::error_code ec;
-  if (std::filesystem::exists(path, ec)) return path;
-  const std::filesystem::path parent = path.parent_path();
-  const std::string wanted = path.filename().string();
-  auto lower = [](std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
+  if (std::filesystem::exists(parent / wanted, ec)) return parent / wanted;
+  auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
   };
-  std::filesystem::path match;
+  std::optional<std::filesystem::path> match;
   int matches = 0;
   for (const auto& entry : std::filesystem::directory_iterator(parent, ec)) {
     if (lower(entry.path().filename().string()) == lower(wanted)) {
@@ -53,7 +48,22 @@ std::filesystem::path resolveFile(const std::filesystem::path& folder, std::stri
       ++matches;
     }
   }
-  return matches == 1 ? match : path;
+  return matches == 1 ? match : std::nullopt;
+}
+
+// A FILE name as written on any system: relative to the sheet's folder, the
+// backslashes of Windows sheets taken as separators, a name that differs
+// only in case accepted when it is the only such name (sheets written on
+// Windows), and a path that leads nowhere ("C:\Rips\a.wav") tried as a bare
+// name beside the sheet, where moved rips keep their files. Returns the path
+// as written when nothing is found, for the message.
+std::filesystem::path resolveFile(const std::filesystem::path& folder, std::string name) {
+  if (name.find('/') == std::string::npos) std::replace(name.begin(), name.end(), '\\', '/');
+  std::filesystem::path path(name);
+  if (path.is_relative()) path = folder / path;
+  if (auto found = findInFolder(path.parent_path(), path.filename().string())) return *found;
+  if (auto found = findInFolder(folder, path.filename().string())) return *found;
+  return path;
 }
 
 }  // namespace
@@ -86,7 +96,7 @@ void CueImage::load() {
       std::error_code ec;
       if (!std::filesystem::exists(path, ec)) {
         throw DiscError("line " + std::to_string(file.line) + ": \"" + file.name +
-                        "\" not found in " + path.parent_path().string());
+                        "\" not found in " + sheet_.parent_path().string());
       }
       try {
         disc.files.push_back(openSectorFile(path, file.type, blockBytes[f]));

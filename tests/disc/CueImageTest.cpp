@@ -279,6 +279,27 @@ TEST(CueImageSheets, WindowsPathsLowerCaseAndBareNamesAreFound) {
   EXPECT_EQ(image->readToc(), disc.toc);
 }
 
+TEST(CueImageSheets, AnAbsoluteWindowsPathFallsBackToTheSheetsFolder) {
+  test::TempDir dir;
+  DiscSpec spec;
+  spec.tracks = testdisc::plainTracks(1, 1);
+  const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+  writeAll(dir.path() / "moved.cue",
+           "FILE \"C:\\Rips\\Album\\DISC.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+  EXPECT_EQ(CueImage::open(dir.path() / "moved.cue")->readToc(), disc.toc);
+  // Two files that differ only in case: no guessing.
+  std::filesystem::copy_file(disc.files[0], dir.path() / "Disc.bin");
+  try {
+    CueImage::open(dir.path() / "moved.cue");
+    ADD_FAILURE() << "an ambiguous name was resolved";
+  } catch (const DiscError& e) {
+    EXPECT_NE(std::string(e.what()).find("line 1: \"C:\\Rips\\Album\\DISC.bin\" not found in " +
+                                         dir.path().string()),
+              std::string::npos)
+        << e.what();
+  }
+}
+
 TEST(CueImageSheets, ASheetNamingOneFileTwiceReadsItTwice) {
   test::TempDir dir;
   DiscSpec spec;
