@@ -37,6 +37,19 @@ std::string modeName(const DriveStatus& s) {
   return "not ready";
 }
 
+// A blank disc, or a TOC no pressed disc can have: everything below relies
+// on tracks 1..99 numbered without gaps, in ascending order, before the lead-out.
+bool usable(const Toc& toc) {
+  if (toc.empty() || toc.firstTrack() < 1 || toc.lastTrack() > 99) return false;
+  if (toc.tracks.front().start < 0 || toc.leadOut <= toc.tracks.back().start) return false;
+  for (std::size_t i = 1; i < toc.tracks.size(); ++i) {
+    const disc::Track& previous = toc.tracks[i - 1];
+    if (toc.tracks[i].number != previous.number + 1) return false;
+    if (toc.tracks[i].start <= previous.start) return false;
+  }
+  return true;
+}
+
 std::string boolName(bool value) {
   return value ? "true" : "false";
 }
@@ -78,8 +91,7 @@ std::uint32_t CdAudioDevice::refreshToc(const DriveStatus& s) {
   if (tocValid_ && tocGeneration_ == s.mediaGeneration) return err::kNone;
   Toc toc;
   if (const std::uint32_t code = toMciError(drive_->readToc(toc))) return code;
-  // A blank disc, or a TOC no pressed disc can have.
-  if (toc.empty() || toc.leadOut <= toc.tracks.back().start) return err::kHardware;
+  if (!usable(toc)) return err::kHardware;
   toc_ = std::move(toc);
   tocValid_ = true;
   tocGeneration_ = s.mediaGeneration;

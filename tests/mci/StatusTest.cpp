@@ -116,6 +116,22 @@ TEST_F(MciStatus, DataOnly) {
   EXPECT_EQ(ok("status cd position"), "01:19:74");  // frame 5999, the end
 }
 
+TEST_F(MciStatus, ATocNoDiscCanHaveIsAHardwareError) {
+  for (const disc::Toc& broken : {
+           discs::make({}, 1000),                                // blank
+           discs::make({{1, 150, true}, {3, 900, true}}, 2000),  // a gap in the numbers
+           discs::make({{1, 900, true}, {2, 150, true}}, 2000),  // out of order
+           discs::make({{1, 150, true}}, 150),                   // lead-out at the start
+           discs::make({{0, 150, true}}, 2000),                  // track 0
+       }) {
+    useDisc(broken);
+    openTmsf();
+    EXPECT_EQ(fails("status cd position"), 262u);
+    EXPECT_EQ(fails("play cd"), 262u);
+    EXPECT_EQ(ok("status cd mode"), "stopped");
+  }
+}
+
 TEST_F(MciStatus, NoDisc) {
   useDisc(std::nullopt);
   openTmsf();  // no disc is needed to open
