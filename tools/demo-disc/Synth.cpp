@@ -367,7 +367,13 @@ std::vector<Song> demoSongs() {
   };
 }
 
+bool playable(const Song& song) {
+  return !song.progression.empty() && song.bars >= 1 && song.beatsPerBar >= 1 && song.tempo > 0 &&
+         std::isfinite(song.tempo);
+}
+
 double songSeconds(const Song& song) {
+  if (!playable(song)) return kRingOutSeconds;
   return song.bars * song.beatsPerBar * 60.0 / song.tempo + kRingOutSeconds;
 }
 
@@ -375,9 +381,7 @@ std::vector<std::int16_t> renderSong(const Song& song) {
   const auto frames = static_cast<std::size_t>(std::ceil(songSeconds(song) * kSampleRate));
   std::vector<double> left(frames, 0.0);
   std::vector<double> right(frames, 0.0);
-  if (song.progression.empty() || song.bars < 1 || song.tempo <= 0 || song.beatsPerBar < 1) {
-    return std::vector<std::int16_t>(2 * frames, 0);
-  }
+  if (!playable(song)) return std::vector<std::int16_t>(2 * frames, 0);
 
   for (const Note& note : compose(song)) {
     const auto first = static_cast<std::size_t>(note.start * kSampleRate);

@@ -34,12 +34,17 @@ struct Song {
 // The demo disc's songs: four of them, each in its own key and tempo.
 std::vector<Song> demoSongs();
 
-// Seconds the rendered song lasts: its bars plus a two-second ring-out.
+// Whether the song can be played: a progression, at least one bar of at
+// least one beat, and a finite tempo above zero.
+bool playable(const Song& song);
+
+// Seconds the rendered song lasts: its bars plus a two-second ring-out (the
+// ring-out alone for a song that is not playable).
 double songSeconds(const Song& song);
 
 // Interleaved stereo 16-bit samples (left first) at 44.1 kHz, peaking at
 // about -3 dBFS, without DC, fading in and out so that the track starts and
-// ends in silence.
+// ends in silence. A song that is not playable gives silence.
 std::vector<std::int16_t> renderSong(const Song& song);
 
 }  // namespace tavrelo::demodisc
