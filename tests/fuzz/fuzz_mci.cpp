@@ -54,6 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   drives->drives['D'] = std::make_shared<testing::FakeCdDrive>(clock, makeToc(12, false));
   drives->drives['E'] = std::make_shared<testing::FakeCdDrive>(clock, makeToc(3, true));
   drives->drives['F'] = std::make_shared<testing::FakeCdDrive>(clock);
+  disc::Toc gap = makeToc(3, false);  // numbered 1, 2, 4: a TOC no disc can have
+  gap.tracks.back().number = 4;
+  drives->drives['G'] = std::make_shared<testing::FakeCdDrive>(clock, gap);
   mci::MciSession session(drives, clock);
 
   const std::string_view input(reinterpret_cast<const char*>(data), size);
