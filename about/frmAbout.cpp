@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QShowEvent>
 #include <string>
 
 #include "about/ClickableLabel.h"
@@ -174,6 +175,18 @@ void frmAbout::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QDialog::keyPressEvent(event);
+}
+
+void frmAbout::showEvent(QShowEvent* event) {
+  // Centred over the owner's window, client area over client area. Qt's own
+  // placement guesses frame sizes and lands tens of pixels off without a
+  // window manager.
+  if (!placed_ && parentWidget() != nullptr) {
+    const QRect owner = parentWidget()->window()->geometry();
+    setGeometry(QRect(owner.center() - rect().center(), size()));
+  }
+  placed_ = true;
+  QDialog::showEvent(event);
 }
 
 HWND frmAbout::hwnd() {

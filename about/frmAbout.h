@@ -7,6 +7,7 @@
 #include "about/AboutRegistry.h"
 
 class QKeyEvent;
+class QShowEvent;
 class QLabel;
 class QPushButton;
 
@@ -54,6 +55,7 @@ class frmAbout : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void createControls();
@@ -66,4 +68,6 @@ class frmAbout : public QDialog {
   void Label3_Click();
   void lblDisclaimer_Click();
   void cmdSysInfo_Click();
+
+  bool placed_ = false;
 };
