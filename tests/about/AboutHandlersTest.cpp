@@ -165,7 +165,7 @@ TEST_F(HandlersTest, ShowModalOpensANewWindowOverItsOwnerEachTime) {
   ASSERT_EQ(2u, opened.size());
   EXPECT_TRUE(opened[0].isNull());  // unloaded, not hidden
   EXPECT_TRUE(opened[1].isNull());
-  EXPECT_GT(ticks, 10);
+  EXPECT_GE(ticks, 3);  // the owner's timer ran inside the modal loop
   EXPECT_TRUE(owner.findChildren<frmAbout*>().isEmpty());
 }
 
