@@ -1,6 +1,9 @@
 // The sheet reader on its own: text in, structure or a message naming the line out.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "platform/disc/CueSheet.h"
 #include "platform/disc/DiscSource.h"
 
@@ -125,6 +128,31 @@ TEST(CueSheet, IndexesMustIncreaseWithinAFileOnly) {
                 .find("line 5: INDEX 0 of track 2 at 00:09:00 does not come after the previous "
                       "index at 00:10:00"),
             std::string::npos);
+}
+
+TEST(CueSheet, SheetsParseFromSeveralThreadsAtOnce) {
+  // libcue's parser state is global; each thread must still get its own sheet.
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 1; t <= 4; ++t) {
+    threads.emplace_back([t, &wrong] {
+      std::string text = "FILE \"f" + std::to_string(t) + ".bin\" BINARY\n";
+      for (int n = 1; n <= 10 * t; ++n) {
+        char line[64];
+        std::snprintf(line, sizeof line, "TRACK %02d AUDIO\nINDEX 01 00:%02d:00\n", n, n);
+        text += line;
+      }
+      for (int i = 0; i < 150; ++i) {
+        const CueSheet sheet = parseCueSheet(text);
+        if (sheet.tracks.size() != static_cast<std::size_t>(10 * t) ||
+            sheet.tracks.back().indexOne().sector != 10 * t * 75) {
+          ++wrong;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(CueSheet, ShowsOnlyPrintableTextOfGarbage) {
