@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 
+#include "platform/disc/DiscSources.h"
 #include "tools/demo-disc/Synth.h"
 
 namespace tavrelo::demodisc {
@@ -200,6 +201,37 @@ TEST_F(MakeDemoDisc, WritesASheetAndABinWithEveryTrackOnSectorBoundaries) {
     offset += sectors * 2352;
   }
   EXPECT_EQ(bin.size(), offset);
+}
+
+TEST_F(MakeDemoDisc, TheProgramsOwnDiscReaderPlaysIt) {
+  const fs::path cue = dir_ / "demo.cue";
+  ASSERT_EQ(run(std::string(TAVRELO_MAKE_DEMO_DISC) + " '" + cue.string() + "' >/dev/null"), 0);
+  const auto source = disc::openCueImage(cue);
+  ASSERT_TRUE(source);
+  EXPECT_EQ(source->mediaState(), disc::MediaState::DiscPresent);
+  const disc::Toc toc = source->readToc();
+  ASSERT_EQ(toc.tracks.size(), demoSongs().size());
+  disc::Lba start = disc::kLeadInFrames;
+  for (std::size_t s = 0; s < demoSongs().size(); ++s) {
+    SCOPED_TRACE(s + 1);
+    const auto& pcm = rendered(s);
+    const auto sectors = static_cast<disc::Lba>((pcm.size() / 2 + 587) / 588);
+    EXPECT_EQ(toc.tracks[s].number, static_cast<int>(s + 1));
+    EXPECT_TRUE(toc.tracks[s].audio);
+    EXPECT_EQ(toc.tracks[s].start, start);
+    // Ten seconds into the track, the reader returns the rendered samples.
+    std::vector<std::uint8_t> sector(disc::kSectorBytes);
+    const disc::Lba at = start + 10 * disc::kFramesPerSecond;
+    ASSERT_EQ(source->readAudio(at, 1, sector), 1);
+    const std::size_t first =
+        static_cast<std::size_t>(at - start) * 2 * disc::kStereoFramesPerSector;
+    for (int i = 0; i < 2 * disc::kStereoFramesPerSector; ++i) {
+      const auto value = static_cast<std::int16_t>(sector[2 * i] | (sector[2 * i + 1] << 8));
+      ASSERT_EQ(value, pcm[first + static_cast<std::size_t>(i)]) << "sample " << i;
+    }
+    start += sectors;
+  }
+  EXPECT_EQ(toc.leadOut, start);
 }
 
 TEST_F(MakeDemoDisc, SaysWhyWhenItCannotWrite) {
