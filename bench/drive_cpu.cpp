@@ -26,7 +26,8 @@ void BM_EngineCpuPerAudioSecond(benchmark::State& state) {
     while (rig.drive->status().audio == drive::AudioStatus::Playing) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpu = processCpuSeconds() - cpuBefore;
     state.SetIterationTime(wall);
     state.counters["cpu_percent_of_a_core"] = 100.0 * cpu / wall;
@@ -50,7 +51,8 @@ void BM_MpvCpuPerAudioSecond(benchmark::State& state) {
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
       state.SkipWithError("mpv failed to play the image");
       return;

@@ -27,7 +27,8 @@ class FrameSource {
 };
 
 struct SinkStats {
-  std::int64_t framesWritten = 0;  // handed to the sound server (or discarded by the clock)
+  std::int64_t framesWritten = 0;  // handed to the sound server, or discarded by the clock
+  std::int64_t framesSkipped = 0;  // of those, discarded by the clock with no server there
   std::int64_t underflows = 0;     // times the server ran dry while playing
   std::int64_t reconnects = 0;     // connections made after a lost one
 };

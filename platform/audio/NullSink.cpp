@@ -39,7 +39,7 @@ std::int64_t NullSink::heardFrames() {
 
 SinkStats NullSink::stats() {
   std::lock_guard lock(mutex_);
-  return SinkStats{.framesWritten = written_, .underflows = 0, .reconnects = 0};
+  return SinkStats{.framesWritten = written_, .framesSkipped = 0, .underflows = 0, .reconnects = 0};
 }
 
 std::int64_t NullSink::advance(std::int64_t frames) {

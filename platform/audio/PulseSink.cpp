@@ -48,9 +48,9 @@ struct PulseSink::Impl {
   pa_threaded_mainloop* loop = nullptr;
   pa_mainloop_api* api = nullptr;
   pa_context* context = nullptr;
-  bool ready = false;       // context connected
+  bool ready = false;  // context connected
   bool everReady = false;
-  bool down = false;        // an outage has been logged and not yet ended
+  bool down = false;  // an outage has been logged and not yet ended
   pa_time_event* retryTimer = nullptr;
   pa_time_event* clockTimer = nullptr;
 
@@ -58,7 +58,7 @@ struct PulseSink::Impl {
   // only while the server is there.
   FrameSource* source = nullptr;
   bool paused = false;
-  bool finished = false;    // the source said nothing follows
+  bool finished = false;         // the source said nothing follows
   std::int64_t heardBefore = 0;  // frames already heard through earlier pa_streams or the clock
   std::int64_t lastHeard = 0;
 
@@ -95,6 +95,7 @@ struct PulseSink::Impl {
     if (pa_context_connect(context, server, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
       reportDown(pa_strerror(pa_context_errno(context)));
       dropContext();
+      startClockIfNeeded();
       scheduleRetry();
     }
   }
@@ -163,6 +164,7 @@ struct PulseSink::Impl {
     if (stream == nullptr) {
       log(std::string("tavrelo: the sound server refused a stream: ") +
           pa_strerror(pa_context_errno(context)));
+      down = true;
       startClockIfNeeded();
       return;
     }
@@ -182,14 +184,14 @@ struct PulseSink::Impl {
     // default quarter, still a full half-queue of margin.
     attr.minreq = attr.tlength / 2;
     attr.fragsize = static_cast<std::uint32_t>(-1);
-    auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING |
-                                                PA_STREAM_AUTO_TIMING_UPDATE |
-                                                PA_STREAM_ADJUST_LATENCY);
+    auto flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
     if (paused) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
     const char* device = options.device.empty() ? nullptr : options.device.c_str();
     if (pa_stream_connect_playback(stream, device, &attr, flags, nullptr, nullptr) < 0) {
       log(std::string("tavrelo: could not play to the sound server: ") +
           pa_strerror(pa_context_errno(context)));
+      down = true;
       closeStream();
       startClockIfNeeded();
     }
@@ -226,6 +228,7 @@ struct PulseSink::Impl {
                   pa_strerror(pa_context_errno(self->context)));
         // Start over on a fresh connection rather than loop on a broken one.
         self->ready = false;
+        self->down = true;
         self->closeStream();
         self->startClockIfNeeded();
         self->scheduleRetry();
@@ -285,8 +288,11 @@ struct PulseSink::Impl {
 
   // --- the wall clock, standing in for a server ---
 
+  // Only once the server is known to be away: while a first connection is
+  // under way, the stream waits for it rather than lose its start to the clock.
   void startClockIfNeeded() {
-    if (source == nullptr || paused || finished || stream != nullptr || clockTimer != nullptr) {
+    if (!down || source == nullptr || paused || finished || stream != nullptr ||
+        clockTimer != nullptr) {
       return;
     }
     clockOrigin = pa_rtclock_now();
@@ -325,6 +331,7 @@ struct PulseSink::Impl {
       const auto frames = static_cast<std::int64_t>(got.bytes / kBytesPerFrame);
       heardBefore += frames;
       stats.framesWritten += frames;
+      stats.framesSkipped += frames;
       left -= frames;
       if (got.finished) {
         finished = true;

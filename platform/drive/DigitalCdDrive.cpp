@@ -71,9 +71,8 @@ DriveStatus DigitalCdDrive::status() {
   s.mediaPresent = mediaPresent_;
   s.mediaGeneration = generation_;
   s.audio = audio_;
-  s.position = (audio_ == AudioStatus::Playing || audio_ == AudioStatus::Paused)
-                   ? heardLbaLocked()
-                   : position_;
+  s.position = (audio_ == AudioStatus::Playing || audio_ == AudioStatus::Paused) ? heardLbaLocked()
+                                                                                 : position_;
   s.track = mediaPresent_ ? toc_.trackAt(s.position) : 0;
   return s;
 }
@@ -137,7 +136,6 @@ DriveError DigitalCdDrive::play(Lba from, Lba to) {
     readNext_ = from;
     readDone_ = false;
     filling_ = true;
-    unreadableRun_ = 0;
     readFailure_.clear();
     audio_ = AudioStatus::Playing;
     sink_->start(ring_, false);
@@ -246,8 +244,8 @@ DigitalCdDrive::MediaSnapshot DigitalCdDrive::snapshotMedia() {
 
 void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
   const bool present = media.state == disc::MediaState::DiscPresent;
-  const bool changed = present != mediaPresent_ || media.generation != generation_ ||
-                       (present && media.toc != toc_);
+  const bool changed =
+      present != mediaPresent_ || media.generation != generation_ || (present && media.toc != toc_);
   trayOpen_ = media.state == disc::MediaState::TrayOpen;
   generation_ = media.generation;
   if (!changed) return;
@@ -386,6 +384,10 @@ bool DigitalCdDrive::nextJobLocked(ReadJob& job) {
 }
 
 void DigitalCdDrive::readJob(const ReadJob& job) {
+  if (job.serial != readerSerial_) {  // a new play: its bad runs start from zero
+    readerSerial_ = job.serial;
+    unreadableRun_ = 0;
+  }
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(job.count) * kSectorBytes);
   int got = 0;
   std::string why;

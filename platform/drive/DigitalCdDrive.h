@@ -134,7 +134,9 @@ class DigitalCdDrive final : public CdDrive {
 
   // Serialises every use of source_ (reads, polls, tray moves).
   std::mutex sourceMutex_;
-  int unreadableRun_ = 0;  // reader thread only
+  // Reader thread only.
+  std::uint64_t readerSerial_ = 0;
+  int unreadableRun_ = 0;
 
   std::thread reader_;
 };

@@ -1,8 +1,8 @@
-#include "platform/audio/NullSink.h"
-
 #include <gtest/gtest.h>
 
 #include <numeric>
+
+#include "platform/audio/NullSink.h"
 
 namespace tavrelo::audio {
 namespace {
@@ -18,7 +18,8 @@ class CountingSource final : public FrameSource {
       std::fill_n(out.begin() + 4 * i, 4, static_cast<std::uint8_t>(next_));
     }
     left_ -= n;
-    return PullResult{.bytes = static_cast<std::size_t>(n) * kBytesPerFrame, .finished = left_ == 0};
+    return PullResult{.bytes = static_cast<std::size_t>(n) * kBytesPerFrame,
+                      .finished = left_ == 0};
   }
 
  private:

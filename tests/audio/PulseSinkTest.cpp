@@ -1,7 +1,5 @@
 // Threads: the sink calls the sources and the log on its own thread; what
 // they share with the test thread is atomic or under a mutex.
-#include "platform/audio/PulseSink.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -10,6 +8,7 @@
 #include <mutex>
 #include <numbers>
 
+#include "platform/audio/PulseSink.h"
 #include "tests/drive/support/PrivatePulse.h"
 #include "tests/drive/support/Recorder.h"
 #include "tests/drive/support/Signals.h"
@@ -27,8 +26,8 @@ class SineSource final : public FrameSource {
     const std::int64_t frames =
         std::min<std::int64_t>(static_cast<std::int64_t>(out.size() / kBytesPerFrame), available);
     for (std::int64_t i = 0; i < frames; ++i) {
-      const double v = 0.5 * std::sin(2 * std::numbers::pi * 440.0 * static_cast<double>(next_++) /
-                                      kSampleRate);
+      const double v =
+          0.5 * std::sin(2 * std::numbers::pi * 440.0 * static_cast<double>(next_++) / kSampleRate);
       const auto s = static_cast<std::uint16_t>(static_cast<std::int16_t>(v * 32767));
       for (int c = 0; c < 2; ++c) {
         out[static_cast<std::size_t>(4 * i + 2 * c)] = static_cast<std::uint8_t>(s & 0xff);
@@ -38,9 +37,10 @@ class SineSource final : public FrameSource {
     available -= frames;
     pulled += frames;
     return PullResult{.bytes = static_cast<std::size_t>(frames) * kBytesPerFrame,
-                      .finished = false};
+                      .finished = finishWhenDry && available == 0};
   }
   std::atomic<std::int64_t> available{1'000'000'000};
+  bool finishWhenDry = false;  // say `finished` once `available` is used up
   std::atomic<std::int64_t> pulled{0};
 
  private:
@@ -75,6 +75,7 @@ TEST(PulseSink, WithNoServerTheClockRunsAndTheReasonIsLoggedOnce) {
   const std::int64_t heard = sink.heardFrames();
   EXPECT_GT(heard, kSampleRate * 3 / 10);  // 0.6 s of wall clock, leniently
   EXPECT_LT(heard, kSampleRate * 3);
+  EXPECT_EQ(sink.stats().framesSkipped, sink.stats().framesWritten);
   EXPECT_EQ(sink.heardFrames() <= source.pulled.load(), true);
   const auto lines = log.get();
   ASSERT_EQ(lines.size(), 1u);
@@ -115,20 +116,45 @@ TEST_F(PulseSinkServer, PlaysToTheServerAndHearsWhatWasPlayed) {
                              std::string(TAVRELO_TEST_PULSE_SINK) + ".monitor");
   ASSERT_TRUE(waitUntil([&] { return recorder.bytes() > 0; }));
   SineSource source;
-  source.available = kSampleRate;  // one second, then the source runs dry
+  source.available = kSampleRate;  // one second, then the source is done
+  source.finishWhenDry = true;
   sink.start(source, false);
-  // Heard frames follow the server's clock: after ~0.5 s, well short of the second.
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  const std::int64_t midway = sink.heardFrames();
-  EXPECT_GT(midway, kSampleRate / 4);
-  EXPECT_LT(midway, kSampleRate * 9 / 10);
-  ASSERT_TRUE(waitUntil([&] { return sink.heardFrames() == kSampleRate; }));
+  // Heard frames follow the server's clock: while the stream plays, what is
+  // queued in the server has been written but not yet heard.
+  bool lagged = false;
+  std::int64_t last = 0;
+  const bool done = waitUntil(
+      [&] {
+        const std::int64_t heard = sink.heardFrames();
+        const std::int64_t written = sink.stats().framesWritten;
+        EXPECT_GE(heard, last);
+        EXPECT_LE(heard, written);
+        last = heard;
+        if (heard > 0 && heard < written && written < kSampleRate) lagged = true;
+        return heard == kSampleRate;
+      },
+      8000);
+  ASSERT_TRUE(done);
+  EXPECT_TRUE(lagged);
   const auto labels = testing::classifyBlocks(recorder.finish(), {440.0});
   int toneBlocks = 0;
   for (const int label : labels) toneBlocks += label == 0 ? 1 : 0;
   EXPECT_NEAR(toneBlocks, 100, 4);
   EXPECT_EQ(sink.stats().framesWritten, kSampleRate);
   EXPECT_EQ(sink.stats().reconnects, 0);
+}
+
+TEST_F(PulseSinkServer, AStreamStartedWhileConnectingWaitsForTheServer) {
+  PulseOptions options;
+  options.device = TAVRELO_TEST_PULSE_SINK;
+  PulseSink sink(options);
+  SineSource source;
+  source.available = kSampleRate / 5;
+  source.finishWhenDry = true;
+  sink.start(source, false);  // before the connection stands
+  ASSERT_TRUE(waitUntil([&] { return sink.heardFrames() == kSampleRate / 5; }, 8000));
+  EXPECT_EQ(sink.stats().framesWritten, kSampleRate / 5);
+  EXPECT_EQ(sink.stats().framesSkipped, 0);
 }
 
 TEST_F(PulseSinkServer, ReconnectsWithinTwoSecondsOfTheServerComingBack) {

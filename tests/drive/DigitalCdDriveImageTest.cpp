@@ -49,10 +49,12 @@ std::vector<std::uint8_t> playImage(const testdisc::TestDisc& image, Lba from, L
   EXPECT_EQ(drive.readToc(toc), DriveError::None);
   EXPECT_EQ(toc, image.toc);
   EXPECT_EQ(drive.play(from, to), DriveError::None);
-  testing::waitUntil([&] {
-    sink->advance(75 * kSector);
-    return drive.status().audio != AudioStatus::Playing;
-  }, 10000);
+  testing::waitUntil(
+      [&] {
+        sink->advance(75 * kSector);
+        return drive.status().audio != AudioStatus::Playing;
+      },
+      10000);
   after = drive.status();
   return sink->captured();
 }
@@ -60,8 +62,9 @@ std::vector<std::uint8_t> playImage(const testdisc::TestDisc& image, Lba from, L
 TEST(DigitalCdDriveImage, PlaysABinImageGaplesslyAcrossTracks) {
   ImageDir dir;
   const auto image = testdisc::writeDisc(
-      dir.path, testdisc::DiscSpec{.tracks = testdisc::plainTracks(3, 2), .format = {},
-                                   .style = {}, .baseName = "disc"});
+      dir.path,
+      testdisc::DiscSpec{
+          .tracks = testdisc::plainTracks(3, 2), .format = {}, .style = {}, .baseName = "disc"});
   const Lba boundary = image.toc.tracks[1].start;
   DriveStatus after;
   const auto heard = playImage(image, boundary - 40, boundary + 40, after);
@@ -75,9 +78,11 @@ TEST(DigitalCdDriveImage, PlaysFlacTracksWithPregapsToTheEndOfTheDisc) {
   ImageDir dir;
   auto tracks = testdisc::plainTracks(2, 1);
   tracks[1].indexZeroSectors = 30;
-  const auto image = testdisc::writeDisc(
-      dir.path, testdisc::DiscSpec{.tracks = tracks, .format = testdisc::AudioFormat::Flac,
-                                   .style = {}, .baseName = "disc"});
+  const auto image =
+      testdisc::writeDisc(dir.path, testdisc::DiscSpec{.tracks = tracks,
+                                                       .format = testdisc::AudioFormat::Flac,
+                                                       .style = {},
+                                                       .baseName = "disc"});
   DriveStatus after;
   const auto heard = playImage(image, 150, image.toc.leadOut, after);
   EXPECT_TRUE(heard == expected(image, 150, image.toc.leadOut));

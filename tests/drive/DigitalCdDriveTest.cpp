@@ -1,5 +1,5 @@
-#include "platform/drive/DigitalCdDrive.h"
-
+// Threads: besides the drive's own, a few tests call the drive from std::async
+// to prove a call returns while a read or a destruction is under way.
 #include <gtest/gtest.h>
 
 #include <future>
@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/audio/NullSink.h"
+#include "platform/drive/DigitalCdDrive.h"
 #include "tests/drive/support/SyntheticDisc.h"
 #include "tests/drive/support/Wait.h"
 
@@ -45,10 +46,12 @@ struct Rig {
   }
   // Plays on until the sink has nothing more to give and the drive stops.
   void hearToEnd() {
-    waitUntil([&] {
-      sink->advance(75 * kSector);
-      return drive->status().audio != AudioStatus::Playing;
-    }, 10000);
+    waitUntil(
+        [&] {
+          sink->advance(75 * kSector);
+          return drive->status().audio != AudioStatus::Playing;
+        },
+        10000);
   }
   std::vector<std::string> logLines() {
     std::lock_guard lock(logMutex);
@@ -247,10 +250,12 @@ TEST(DigitalCdDrive, ADiscThatVanishesMidPlayEndsInError) {
   rig.hear(10 * kSector);
   rig.disc->vanish();
   // Listen on: the reader meets the missing disc when the ring runs low.
-  EXPECT_TRUE(waitUntil([&] {
-    rig.sink->advance(20 * kSector);
-    return rig.drive->status().audio == AudioStatus::Error;
-  }, 10000));
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        rig.sink->advance(20 * kSector);
+        return rig.drive->status().audio == AudioStatus::Error;
+      },
+      10000));
   EXPECT_FALSE(rig.sink->running());
   EXPECT_FALSE(rig.drive->lastError().empty());
   EXPECT_FALSE(rig.logLines().empty());
@@ -263,10 +268,12 @@ TEST(DigitalCdDrive, GivesUpOnALongRunOfUnreadableSectors) {
   Rig rig({750, 750, 750}, options);
   for (Lba lba = 300; lba < 400; ++lba) rig.disc->makeUnreadable(lba);
   ASSERT_EQ(rig.drive->play(150, 2400), DriveError::None);
-  EXPECT_TRUE(waitUntil([&] {
-    rig.sink->advance(20 * kSector);
-    return rig.drive->status().audio == AudioStatus::Error;
-  }, 10000));
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        rig.sink->advance(20 * kSector);
+        return rig.drive->status().audio == AudioStatus::Error;
+      },
+      10000));
   EXPECT_NE(rig.drive->lastError().find("40 sectors in a row"), std::string::npos)
       << rig.drive->lastError();
   // What was heard before the bad run was the disc's own sound.

@@ -1,8 +1,8 @@
-#include "platform/drive/SampleRing.h"
-
 #include <gtest/gtest.h>
 
 #include <numeric>
+
+#include "platform/drive/SampleRing.h"
 
 namespace tavrelo::drive {
 namespace {

@@ -20,7 +20,9 @@ using namespace tavrelo;
 
 std::atomic<bool> interrupted{false};
 
-void onSignal(int) { interrupted = true; }
+void onSignal(int) {
+  interrupted = true;
+}
 
 const char* statusName(drive::AudioStatus status) {
   switch (status) {

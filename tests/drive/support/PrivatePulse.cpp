@@ -21,8 +21,12 @@ PrivatePulse::~PrivatePulse() {
   std::filesystem::remove_all(dir_, ignored);
 }
 
-bool PrivatePulse::start() { return runProgram({TAVRELO_PULSE_SCRIPT, "start", dir_}) == 0; }
+bool PrivatePulse::start() {
+  return runProgram({TAVRELO_PULSE_SCRIPT, "start", dir_}) == 0;
+}
 
-void PrivatePulse::stop() { runProgram({TAVRELO_PULSE_SCRIPT, "stop", dir_}); }
+void PrivatePulse::stop() {
+  runProgram({TAVRELO_PULSE_SCRIPT, "stop", dir_});
+}
 
 }  // namespace tavrelo::testing

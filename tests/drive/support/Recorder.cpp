@@ -54,7 +54,9 @@ Recorder::Recorder(const std::string& server, const std::string& device,
   thread_ = std::thread([this] { pump(); });
 }
 
-Recorder::~Recorder() { finish(); }
+Recorder::~Recorder() {
+  finish();
+}
 
 void Recorder::pump() {
   std::vector<std::uint8_t> block(4096);
@@ -86,6 +88,11 @@ std::vector<std::uint8_t> Recorder::finish() {
 std::size_t Recorder::bytes() {
   std::lock_guard lock(mutex_);
   return data_.size();
+}
+
+std::vector<std::uint8_t> Recorder::snapshot() {
+  std::lock_guard lock(mutex_);
+  return data_;
 }
 
 }  // namespace tavrelo::testing

@@ -25,6 +25,7 @@ class Recorder {
   // Stops parecord and returns everything it recorded.
   std::vector<std::uint8_t> finish();
   std::size_t bytes();
+  std::vector<std::uint8_t> snapshot();  // what was recorded so far
 
  private:
   void pump();

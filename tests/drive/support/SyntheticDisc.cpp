@@ -7,7 +7,9 @@
 
 namespace tavrelo::testing {
 
-double toneHz(int track) { return 220.0 * (track + 1); }
+double toneHz(int track) {
+  return 220.0 * (track + 1);
+}
 
 SyntheticDisc::SyntheticDisc(std::vector<int> trackSectors, Signal signal) : signal_(signal) {
   Lba start = disc::kLeadInFrames;
@@ -88,7 +90,8 @@ int SyntheticDisc::readAudio(Lba lba, int count, std::span<std::uint8_t> out) {
       }
     }
   }
-  for (int i = 0; i < n; ++i) fill(lba + i, out.data() + static_cast<std::size_t>(i) * disc::kSectorBytes);
+  for (int i = 0; i < n; ++i)
+    fill(lba + i, out.data() + static_cast<std::size_t>(i) * disc::kSectorBytes);
   return n;
 }
 

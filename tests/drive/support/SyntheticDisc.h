@@ -1,5 +1,8 @@
 #pragma once
 
+// Threads: the drive's reader thread reads while the test thread injects
+// faults; the fault tables are under mutex_, the counters atomic.
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -47,9 +50,9 @@ class SyntheticDisc final : public disc::DiscSource {
   const disc::Toc& toc() const { return toc_; }
 
   // Faults, settable from the test thread while the drive reads.
-  void makeUnreadable(Lba lba);            // always throws
-  void makeFlaky(Lba lba, int failures);   // throws this many times, then reads
-  void vanish();                           // reads throw, the media is gone
+  void makeUnreadable(Lba lba);           // always throws
+  void makeFlaky(Lba lba, int failures);  // throws this many times, then reads
+  void vanish();                          // reads throw, the media is gone
   std::atomic<int> readSpeed{0};
   std::atomic<int> reads{0};
   std::atomic<int> readDelayMs{0};  // each read takes this long
