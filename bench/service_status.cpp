@@ -63,8 +63,7 @@ void StatusPositionThroughService(benchmark::State& state) {
                                          {"D:\\", win32::kDriveCdrom, w.disc.cue.string()}};
   mci::MciSession session(std::make_shared<mcisend::ServiceDriveDirectory>(table));
   if (session.send("open D:\\ type cdaudio alias cd shareable").code != 0 ||
-      session.send("set cd time format tmsf").code != 0 ||
-      session.send("play cd").code != 0) {
+      session.send("set cd time format tmsf").code != 0 || session.send("play cd").code != 0) {
     state.SkipWithError("cannot open and play the image drive through the service");
     return;
   }

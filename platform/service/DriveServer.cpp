@@ -192,7 +192,9 @@ class Server {
 
 }  // namespace
 
-void requestServiceStop() { stopRequested.store(true); }
+void requestServiceStop() {
+  stopRequested.store(true);
+}
 
 int runDriveService(const ServerOptions& options) {
   Fd lock;

@@ -36,9 +36,9 @@ void logLine(const std::string& message) {
 }
 
 std::shared_ptr<drive::CdDrive> makeDrive(const service::DriveSource& source) {
-  std::unique_ptr<disc::DiscSource> disc =
-      source.kind == service::DriveSource::Kind::CueImage ? disc::openCueImageDrive(source.path)
-                                                          : disc::openPhysicalDrive(source.path);
+  std::unique_ptr<disc::DiscSource> disc = source.kind == service::DriveSource::Kind::CueImage
+                                               ? disc::openCueImageDrive(source.path)
+                                               : disc::openPhysicalDrive(source.path);
   audio::PulseOptions sound;
   sound.log = logLine;
   drive::EngineOptions engine;
@@ -48,7 +48,9 @@ std::shared_ptr<drive::CdDrive> makeDrive(const service::DriveSource& source) {
                                                  std::make_unique<audio::PulseSink>(sound), engine);
 }
 
-void onStopSignal(int) { service::requestServiceStop(); }
+void onStopSignal(int) {
+  service::requestServiceStop();
+}
 
 int usage(const char* message) {
   std::cerr << "tavrelo2-drived: " << message << "\n"

@@ -18,7 +18,9 @@ Fd& Fd::operator=(Fd&& other) noexcept {
   return *this;
 }
 
-Fd::~Fd() { reset(); }
+Fd::~Fd() {
+  reset();
+}
 
 void Fd::reset() {
   if (fd_ >= 0) ::close(fd_);
@@ -62,7 +64,9 @@ bool sendPacket(int fd, std::span<const std::uint8_t> bytes) {
   return sent == static_cast<ssize_t>(bytes.size());
 }
 
-bool sendReply(int fd, const Reply& reply) { return sendPacket(fd, encode(reply)); }
+bool sendReply(int fd, const Reply& reply) {
+  return sendPacket(fd, encode(reply));
+}
 
 Received receivePacket(int fd, Bytes& out, int timeoutMs) {
   pollfd waiting{fd, POLLIN, 0};
@@ -92,7 +96,7 @@ Received receivePacket(int fd, Bytes& out, int timeoutMs) {
   }
   if (got < 0) {
     out.clear();
-    return errno == EAGAIN ? Received::TimedOut
+    return errno == EAGAIN       ? Received::TimedOut
            : errno == ECONNRESET ? Received::Closed
                                  : Received::Failed;
   }

@@ -102,17 +102,23 @@ constexpr std::size_t kMaxMessageText = 1000;
 
 const char* opName(Op op) {
   switch (op) {
-    case Op::Hello: return "a Hello request";
-    case Op::Open: return "an Open request";
-    case Op::Play: return "a Play request";
-    case Op::Seek: return "a Seek request";
-    default: return "a drive request";
+    case Op::Hello:
+      return "a Hello request";
+    case Op::Open:
+      return "an Open request";
+    case Op::Play:
+      return "a Play request";
+    case Op::Seek:
+      return "a Seek request";
+    default:
+      return "a drive request";
   }
 }
 
 drive::DriveError readDriveError(Reader& in) {
   const std::uint8_t v = in.u8();
-  if (v > static_cast<std::uint8_t>(drive::DriveError::Unavailable)) in.invalid("unknown drive error");
+  if (v > static_cast<std::uint8_t>(drive::DriveError::Unavailable))
+    in.invalid("unknown drive error");
   return static_cast<drive::DriveError>(v);
 }
 
@@ -236,9 +242,9 @@ std::variant<Request, ProtocolError> decodeRequest(std::span<const std::uint8_t>
     return ProtocolError{big ? Failure::Oversized : Failure::Malformed, "refused " + why};
   }
   const std::uint8_t type = bytes[0];
-  if (type < static_cast<std::uint8_t>(Op::Hello) || type > static_cast<std::uint8_t>(Op::CloseTray)) {
-    return ProtocolError{Failure::UnknownType,
-                         "unknown request type " + std::to_string(type)};
+  if (type < static_cast<std::uint8_t>(Op::Hello) ||
+      type > static_cast<std::uint8_t>(Op::CloseTray)) {
+    return ProtocolError{Failure::UnknownType, "unknown request type " + std::to_string(type)};
   }
   Request request;
   request.op = static_cast<Op>(type);
@@ -272,10 +278,10 @@ std::variant<Request, ProtocolError> decodeRequest(std::span<const std::uint8_t>
     return ProtocolError{Failure::Malformed, why};
   }
   if (request.op == Op::Hello && request.version != kProtocolVersion) {
-    return ProtocolError{Failure::WrongVersion,
-                         "the drive service speaks protocol version " +
-                             std::to_string(kProtocolVersion) + ", the client version " +
-                             std::to_string(request.version)};
+    return ProtocolError{Failure::WrongVersion, "the drive service speaks protocol version " +
+                                                    std::to_string(kProtocolVersion) +
+                                                    ", the client version " +
+                                                    std::to_string(request.version)};
   }
   return request;
 }
@@ -306,7 +312,8 @@ std::variant<Reply, ProtocolError> decodeReply(std::span<const std::uint8_t> byt
       s.mediaPresent = in.flag();
       s.mediaGeneration = in.u64();
       const std::uint8_t audio = in.u8();
-      if (audio > static_cast<std::uint8_t>(drive::AudioStatus::Error)) in.invalid("unknown audio status");
+      if (audio > static_cast<std::uint8_t>(drive::AudioStatus::Error))
+        in.invalid("unknown audio status");
       s.audio = static_cast<drive::AudioStatus>(audio);
       s.track = in.i32();
       s.position = in.i32();
@@ -353,15 +360,24 @@ bool sameStatus(const drive::DriveStatus& a, const drive::DriveStatus& b) {
 
 const char* failureName(Failure failure) {
   switch (failure) {
-    case Failure::Malformed: return "malformed message";
-    case Failure::Oversized: return "oversized message";
-    case Failure::UnknownType: return "unknown message type";
-    case Failure::WrongVersion: return "wrong protocol version";
-    case Failure::HelloFirst: return "no hello";
-    case Failure::NotOpen: return "no drive open";
-    case Failure::AlreadyOpen: return "a drive is open already";
-    case Failure::OpenFailed: return "cannot open the drive";
-    case Failure::Refused: return "refused";
+    case Failure::Malformed:
+      return "malformed message";
+    case Failure::Oversized:
+      return "oversized message";
+    case Failure::UnknownType:
+      return "unknown message type";
+    case Failure::WrongVersion:
+      return "wrong protocol version";
+    case Failure::HelloFirst:
+      return "no hello";
+    case Failure::NotOpen:
+      return "no drive open";
+    case Failure::AlreadyOpen:
+      return "a drive is open already";
+    case Failure::OpenFailed:
+      return "cannot open the drive";
+    case Failure::Refused:
+      return "refused";
   }
   return "unknown failure";
 }

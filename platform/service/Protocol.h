@@ -87,7 +87,7 @@ struct ProtocolError {
 
 enum class ReplyKind : std::uint8_t {
   Hello = 1,
-  Done = 2,     // the operation's DriveError (None on success)
+  Done = 2,  // the operation's DriveError (None on success)
   Status = 3,
   Toc = 4,      // readToc's DriveError and, on success, the TOC
   Failure = 5,  // the request was refused; see ProtocolError
@@ -95,11 +95,11 @@ enum class ReplyKind : std::uint8_t {
 
 struct Reply {
   ReplyKind kind = ReplyKind::Done;
-  std::uint32_t version = 0;                    // Hello
+  std::uint32_t version = 0;                          // Hello
   drive::DriveError error = drive::DriveError::None;  // Done, Toc
-  drive::DriveStatus status;                    // Status
-  drive::Toc toc;                               // Toc
-  ProtocolError failure;                        // Failure
+  drive::DriveStatus status;                          // Status
+  drive::Toc toc;                                     // Toc
+  ProtocolError failure;                              // Failure
 
   static Reply hello(std::uint32_t version);
   static Reply done(drive::DriveError error);

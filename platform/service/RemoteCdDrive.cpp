@@ -13,7 +13,9 @@ std::string failureText(const ProtocolError& failure) {
 }  // namespace
 
 RemoteCdDrive::RemoteCdDrive(Fd connection, int replyTimeoutMs, std::string error)
-    : connection_(std::move(connection)), replyTimeoutMs_(replyTimeoutMs), error_(std::move(error)) {}
+    : connection_(std::move(connection)),
+      replyTimeoutMs_(replyTimeoutMs),
+      error_(std::move(error)) {}
 
 std::shared_ptr<RemoteCdDrive> RemoteCdDrive::open(const DriveSource& source,
                                                    const ConnectOptions& options) {
@@ -106,12 +108,24 @@ drive::DriveError RemoteCdDrive::readToc(drive::Toc& out) {
 drive::DriveError RemoteCdDrive::play(drive::Lba from, drive::Lba to) {
   return command(Op::Play, from, to);
 }
-drive::DriveError RemoteCdDrive::pause() { return command(Op::Pause); }
-drive::DriveError RemoteCdDrive::resume() { return command(Op::Resume); }
-drive::DriveError RemoteCdDrive::stop() { return command(Op::Stop); }
-drive::DriveError RemoteCdDrive::seek(drive::Lba to) { return command(Op::Seek, 0, to); }
-drive::DriveError RemoteCdDrive::openTray() { return command(Op::OpenTray); }
-drive::DriveError RemoteCdDrive::closeTray() { return command(Op::CloseTray); }
+drive::DriveError RemoteCdDrive::pause() {
+  return command(Op::Pause);
+}
+drive::DriveError RemoteCdDrive::resume() {
+  return command(Op::Resume);
+}
+drive::DriveError RemoteCdDrive::stop() {
+  return command(Op::Stop);
+}
+drive::DriveError RemoteCdDrive::seek(drive::Lba to) {
+  return command(Op::Seek, 0, to);
+}
+drive::DriveError RemoteCdDrive::openTray() {
+  return command(Op::OpenTray);
+}
+drive::DriveError RemoteCdDrive::closeTray() {
+  return command(Op::CloseTray);
+}
 
 bool RemoteCdDrive::connected() {
   std::lock_guard lock(mutex_);

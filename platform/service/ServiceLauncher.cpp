@@ -138,9 +138,12 @@ Fd connectToService(const ConnectOptions& options, std::string& error) {
     Fd fd = connectPacketSocket(socketPath, code, error);
     if (fd.valid()) {
       switch (greet(fd.get(), options.replyTimeoutMs, error)) {
-        case Hello::Done: return fd;
-        case Hello::Refused: return {};
-        case Hello::NoService: break;
+        case Hello::Done:
+          return fd;
+        case Hello::Refused:
+          return {};
+        case Hello::NoService:
+          break;
       }
     } else if (code != ENOENT && code != ECONNREFUSED && code != EAGAIN) {
       return {};

@@ -57,13 +57,20 @@ Reply Session::apply(const Request& request) {
       }
       return Reply::ofToc(error, toc);
     }
-    case Op::Play: return Reply::done(d.play(request.from, request.to));
-    case Op::Pause: return Reply::done(d.pause());
-    case Op::Resume: return Reply::done(d.resume());
-    case Op::Stop: return Reply::done(d.stop());
-    case Op::Seek: return Reply::done(d.seek(request.to));
-    case Op::OpenTray: return Reply::done(d.openTray());
-    case Op::CloseTray: return Reply::done(d.closeTray());
+    case Op::Play:
+      return Reply::done(d.play(request.from, request.to));
+    case Op::Pause:
+      return Reply::done(d.pause());
+    case Op::Resume:
+      return Reply::done(d.resume());
+    case Op::Stop:
+      return Reply::done(d.stop());
+    case Op::Seek:
+      return Reply::done(d.seek(request.to));
+    case Op::OpenTray:
+      return Reply::done(d.openTray());
+    case Op::CloseTray:
+      return Reply::done(d.closeTray());
     case Op::Hello:
     case Op::Open:
       break;

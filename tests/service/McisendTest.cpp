@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string_view>
 
 #include "platform/mci/MciErrors.h"
 #include "platform/mci/MciSession.h"
@@ -73,8 +74,10 @@ TEST_F(McisendLogic, ClosesItsDevicesAndLeavesTheDiscPlaying) {
 }
 
 TEST_F(McisendLogic, ReadsLinesFromStandardInputWithoutArguments) {
-  EXPECT_EQ(run({}, "open cdaudio alias cd\r\n\n   \nstatus cd number of tracks\nstatus cd media present"),
-            mcisend::kAllSucceeded);
+  EXPECT_EQ(
+      run({},
+          "open cdaudio alias cd\r\n\n   \nstatus cd number of tracks\nstatus cd media present"),
+      mcisend::kAllSucceeded);
   EXPECT_EQ(out_.str(), "1\n2\ntrue\n");
   EXPECT_EQ(run({}, ""), mcisend::kAllSucceeded);
   EXPECT_EQ(out_.str(), "");
@@ -115,13 +118,21 @@ class McisendTool : public ServiceHarness {
     std::vector<char*> argv;
     for (auto& a : text) argv.push_back(a.data());
     argv.push_back(nullptr);
+    // Without the build folder on PATH: mcisend finds the service beside itself.
+    std::vector<std::string> envText{"PATH=/usr/bin:/bin"};
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (std::string_view(*e).substr(0, 5) != "PATH=") envText.emplace_back(*e);
+    }
+    std::vector<char*> envp;
+    for (auto& e : envText) envp.push_back(e.data());
+    envp.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::dup2(toChild[0], 0);
       ::dup2(fromChild[1], 1);
       ::close(toChild[1]);
       ::close(fromChild[0]);
-      ::execv(argv[0], argv.data());
+      ::execve(argv[0], argv.data(), envp.data());
       ::_exit(127);
     }
     ::close(toChild[0]);
@@ -130,7 +141,8 @@ class McisendTool : public ServiceHarness {
     ::close(toChild[1]);
     output.clear();
     char buffer[4096];
-    for (ssize_t n; (n = ::read(fromChild[0], buffer, sizeof buffer)) > 0;) output.append(buffer, n);
+    for (ssize_t n; (n = ::read(fromChild[0], buffer, sizeof buffer)) > 0;)
+      output.append(buffer, n);
     ::close(fromChild[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -142,8 +154,8 @@ class McisendTool : public ServiceHarness {
 
 TEST_F(McisendTool, OpensTheImageDriveAndAnswersExactly) {
   EXPECT_EQ(mcisend({"open D:\\ type cdaudio alias cd shareable", "status cd mode",
-                     "status cd number of tracks", "set cd time format tmsf",
-                     "status cd position", "status cd length track 2", "close cd"}),
+                     "status cd number of tracks", "set cd time format tmsf", "status cd position",
+                     "status cd length track 2", "close cd"}),
             0);
   EXPECT_EQ(output, "1\nstopped\n3\n\n01:00:00:00\n00:04:00\n\n");
   EXPECT_EQ(mcisend({"open E:\\ type cdaudio alias cd", "status cd mode"}), 1);
@@ -151,12 +163,11 @@ TEST_F(McisendTool, OpensTheImageDriveAndAnswersExactly) {
 }
 
 TEST_F(McisendTool, TheDiscPlaysOnAfterTheToolEndsUntilAStop) {
-  ASSERT_EQ(mcisend({"open D:\\ type cdaudio alias cd", "set cd time format tmsf",
-                     "play cd from 2"}),
-            0);
+  ASSERT_EQ(
+      mcisend({"open D:\\ type cdaudio alias cd", "set cd time format tmsf", "play cd from 2"}), 0);
   EXPECT_EQ(output, "1\n\n\n");
-  EXPECT_EQ(mcisend({}, "open cdaudio alias cd shareable\nstatus cd mode\nstatus cd current track\n"),
-            0);
+  EXPECT_EQ(
+      mcisend({}, "open cdaudio alias cd shareable\nstatus cd mode\nstatus cd current track\n"), 0);
   EXPECT_EQ(output, "1\nplaying\n2\n");
   EXPECT_EQ(mcisend({"open D:\\ type cdaudio alias cd", "stop cd", "status cd mode"}), 0);
   EXPECT_EQ(output, "1\n\nstopped\n");
@@ -164,8 +175,8 @@ TEST_F(McisendTool, TheDiscPlaysOnAfterTheToolEndsUntilAStop) {
 
 // The MCI layer over the service, as the program has it, when the service dies.
 TEST_F(McisendTool, ALostServiceIsADeviceErrorThenNoMediaUntilTheDriveIsOpenedAgain) {
-  auto drives =
-      std::make_shared<mcisend::ServiceDriveDirectory>(mcisend::ServiceDriveDirectory::systemTable());
+  auto drives = std::make_shared<mcisend::ServiceDriveDirectory>(
+      mcisend::ServiceDriveDirectory::systemTable());
   mci::MciSession session(drives);
   ASSERT_EQ(session.send("open D:\\ type cdaudio alias cd shareable").code, 0u);
   ASSERT_EQ(session.send("play cd").code, 0u);

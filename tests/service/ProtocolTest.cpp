@@ -16,8 +16,7 @@ Request request(Op op) {
 
 Request decodedRequest(const Bytes& bytes) {
   auto decoded = decodeRequest(bytes);
-  EXPECT_TRUE(std::holds_alternative<Request>(decoded))
-      << std::get<ProtocolError>(decoded).message;
+  EXPECT_TRUE(std::holds_alternative<Request>(decoded)) << std::get<ProtocolError>(decoded).message;
   return std::holds_alternative<Request>(decoded) ? std::get<Request>(decoded) : Request{};
 }
 
@@ -56,8 +55,8 @@ std::vector<Request> everyRequest() {
   Request seek = request(Op::Seek);
   seek.to = 0x7fffffff;
   all.push_back(seek);
-  for (Op op : {Op::Status, Op::ReadToc, Op::Pause, Op::Resume, Op::Stop, Op::OpenTray,
-                Op::CloseTray}) {
+  for (Op op :
+       {Op::Status, Op::ReadToc, Op::Pause, Op::Resume, Op::Stop, Op::OpenTray, Op::CloseTray}) {
     all.push_back(request(op));
   }
   return all;
@@ -179,7 +178,7 @@ TEST(ServiceProtocol, ValuesOutOfTheirRangeAreMalformed) {
   status = encode(Reply::ofStatus({}));
   status[11] = 4;  // no such audio status
   EXPECT_EQ(replyFailure(status), Failure::Malformed);
-  EXPECT_EQ(replyFailure({2, 6}), Failure::Malformed);  // no such drive error
+  EXPECT_EQ(replyFailure({2, 6}), Failure::Malformed);                   // no such drive error
   EXPECT_EQ(replyFailure({4, 0, 0, 0, 0, 0, 100}), Failure::Malformed);  // 100 tracks
   EXPECT_EQ(replyFailure({5, 0, 0, 0}), Failure::Malformed);             // failure 0
 }
@@ -201,7 +200,8 @@ TEST(ServiceProtocol, RandomBytesDecodeToNothingOrToTheirOwnEncoding) {
   int accepted = 0;
   for (int round = 0; round < 20000; ++round) {
     Bytes bytes(random() % 24);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(random() % 16);  // small values hit valid types
+    for (auto& b : bytes)
+      b = static_cast<std::uint8_t>(random() % 16);  // small values hit valid types
     if (auto r = decodeRequest(bytes); std::holds_alternative<Request>(r)) {
       EXPECT_EQ(encode(std::get<Request>(r)), bytes);
       ++accepted;

@@ -5,8 +5,8 @@
 // the private PulseAudio server, and the test process as subreaper so a
 // service its client started detached can be waited for.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>

@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <thread>
 #include <variant>
 
 #include "platform/service/Packets.h"
@@ -163,7 +164,8 @@ TEST_F(ServiceProcess, APeerOfAnotherUserIsRefused) {
   const pid_t child = ::fork();
   if (child == 0) {
     constexpr uid_t kNobody = 65534;
-    if (::setresgid(kNobody, kNobody, kNobody) != 0 || ::setresuid(kNobody, kNobody, kNobody) != 0) {
+    if (::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresuid(kNobody, kNobody, kNobody) != 0) {
       ::_exit(10);
     }
     int code = 0;
@@ -209,6 +211,19 @@ TEST_F(ServiceProcess, TwoServicesStartedAtOnceEndWithOne) {
   EXPECT_FALSE(reaped(winner));
 }
 
+TEST_F(ServiceProcess, TwoClientsStartingTheServiceAtOnceShareOne) {
+  std::shared_ptr<RemoteCdDrive> first, second;
+  std::thread other([&] { second = RemoteCdDrive::open(image()); });
+  first = RemoteCdDrive::open(image());
+  other.join();
+  ASSERT_TRUE(first->connected()) << first->lastError();
+  ASSERT_TRUE(second->connected()) << second->lastError();
+  ASSERT_EQ(first->play(start(), disc_.toc.leadOut), DriveError::None);
+  EXPECT_EQ(second->status().audio, AudioStatus::Playing);
+  EXPECT_EQ(second->stop(), DriveError::None);
+  EXPECT_EQ(first->status().audio, AudioStatus::Stopped);
+}
+
 TEST_F(ServiceProcess, TheServiceEndsWhenIdleButNotWhileAClientIsConnectedOrADiscPlays) {
   const pid_t pid = startService({"--idle-exit-seconds", "1"});
   ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socketPath()); }));
@@ -231,7 +246,8 @@ TEST_F(ServiceProcess, TheServiceEndsWhenIdleButNotWhileAClientIsConnectedOrADis
 }
 
 TEST_F(ServiceProcess, ABrokenImageIsADriveWithNoDisc) {
-  const auto sheet = testdisc::writeBrokenDisc(dir_.path() / "broken", testdisc::Breakage::NoTracks);
+  const auto sheet =
+      testdisc::writeBrokenDisc(dir_.path() / "broken", testdisc::Breakage::NoTracks);
   auto drive = RemoteCdDrive::open({DriveSource::Kind::CueImage, sheet.string()});
   ASSERT_TRUE(drive->connected()) << drive->lastError();
   EXPECT_FALSE(drive->status().mediaPresent);

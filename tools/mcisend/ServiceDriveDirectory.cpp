@@ -15,8 +15,8 @@ ServiceDriveDirectory::ServiceDriveDirectory(std::vector<win32::LogicalDrive> ta
 std::vector<win32::LogicalDrive> ServiceDriveDirectory::systemTable() {
   std::vector<std::string> warnings;
   const char* images = std::getenv("TAVRELO2_DISC_IMAGES");
-  auto table = win32::buildDriveTable(disc::listPhysicalDrives(), images != nullptr ? images : "",
-                                      warnings);
+  auto table =
+      win32::buildDriveTable(disc::listPhysicalDrives(), images != nullptr ? images : "", warnings);
   for (const std::string& warning : warnings) std::cerr << "mcisend: " << warning << '\n';
   return table;
 }
@@ -26,7 +26,8 @@ std::shared_ptr<drive::CdDrive> ServiceDriveDirectory::cdDrive(char letter) {
   for (const win32::LogicalDrive& entry : table_) {
     if (entry.type != win32::kDriveCdrom || entry.root.empty() || entry.root[0] != upper) continue;
     auto made = drives_.drive(service::DriveSource::fromPath(entry.source));
-    if (!made->connected()) std::cerr << "mcisend: " << entry.root << ' ' << made->lastError() << '\n';
+    if (!made->connected())
+      std::cerr << "mcisend: " << entry.root << ' ' << made->lastError() << '\n';
     return made;
   }
   return nullptr;

@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   int code = 0;
   if (mcisend::handleOptions(args, std::cout, std::cerr, code)) return code;
-  auto drives =
-      std::make_shared<mcisend::ServiceDriveDirectory>(mcisend::ServiceDriveDirectory::systemTable());
+  auto drives = std::make_shared<mcisend::ServiceDriveDirectory>(
+      mcisend::ServiceDriveDirectory::systemTable());
   mci::MciSession session(drives);
   return mcisend::runMcisend(args, std::cin, std::cout, std::cerr, session);
 }
