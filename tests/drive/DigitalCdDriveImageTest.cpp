@@ -7,6 +7,7 @@
 #include "platform/audio/NullSink.h"
 #include "platform/disc/DiscSources.h"
 #include "platform/drive/DigitalCdDrive.h"
+#include "tests/drive/support/FaultyDisc.h"
 #include "tests/drive/support/Wait.h"
 #include "tools/testdisc/TestDisc.h"
 
@@ -39,12 +40,17 @@ std::vector<std::uint8_t> expected(const testdisc::TestDisc& image, Lba from, Lb
   return bytes;
 }
 
-// Plays [from, to) of a generated image to a capturing null sink.
+// Plays [from, to) of a generated image to a capturing null sink, with
+// `unreadable` sectors made to fail every read.
 std::vector<std::uint8_t> playImage(const testdisc::TestDisc& image, Lba from, Lba to,
-                                    DriveStatus& after) {
+                                    DriveStatus& after, const std::vector<Lba>& unreadable = {}) {
   auto nullSink = std::make_unique<audio::NullSink>(true);
   audio::NullSink* sink = nullSink.get();
-  DigitalCdDrive drive(disc::openCueImage(image.cue), std::move(nullSink));
+  auto source = std::make_unique<testing::FaultyDisc>(disc::openCueImage(image.cue));
+  for (const Lba lba : unreadable) source->makeUnreadable(lba);
+  EngineOptions options;
+  options.log = [](const std::string&) {};
+  DigitalCdDrive drive(std::move(source), std::move(nullSink), options);
   Toc toc;
   EXPECT_EQ(drive.readToc(toc), DriveError::None);
   EXPECT_EQ(toc, image.toc);
@@ -89,6 +95,26 @@ TEST(DigitalCdDriveImage, PlaysFlacTracksWithPregapsToTheEndOfTheDisc) {
   EXPECT_EQ(after.audio, AudioStatus::Stopped);
   EXPECT_EQ(after.position, 150);  // the end of the disc sends the drive home
   EXPECT_EQ(after.track, 1);
+}
+
+TEST(DigitalCdDriveImage, UnreadableSectorsOfAnImagePlayAsSilence) {
+  ImageDir dir;
+  const auto image =
+      testdisc::writeDisc(dir.path, testdisc::DiscSpec{.tracks = testdisc::plainTracks(2, 2),
+                                                       .format = testdisc::AudioFormat::Wave,
+                                                       .style = {},
+                                                       .baseName = "disc"});
+  const Lba boundary = image.toc.tracks[1].start;
+  DriveStatus after;
+  const auto heard =
+      playImage(image, boundary - 30, boundary + 30, after, {boundary - 1, boundary, boundary + 7});
+  auto want = expected(image, boundary - 30, boundary + 30);
+  for (const int sector : {29, 30, 37}) {
+    std::fill_n(want.begin() + sector * disc::kSectorBytes, disc::kSectorBytes, 0);
+  }
+  EXPECT_TRUE(heard == want);
+  EXPECT_EQ(after.audio, AudioStatus::Stopped);
+  EXPECT_EQ(after.position, boundary + 30);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "platform/audio/NullSink.h"
 #include "platform/drive/DigitalCdDrive.h"
+#include "tests/drive/support/FaultyDisc.h"
 #include "tests/drive/support/SyntheticDisc.h"
 #include "tests/drive/support/Wait.h"
 
@@ -15,6 +16,7 @@ namespace tavrelo::drive {
 namespace {
 
 using audio::NullSink;
+using testing::FaultyDisc;
 using testing::Signal;
 using testing::SyntheticDisc;
 using testing::waitUntil;
@@ -24,9 +26,11 @@ constexpr int kSector = disc::kStereoFramesPerSector;
 // A drive over a synthetic disc and a hand-clocked sink that keeps what it played.
 struct Rig {
   explicit Rig(std::vector<int> tracks = {750, 750, 750}, EngineOptions options = {}) {
-    auto source = std::make_unique<SyntheticDisc>(std::move(tracks), Signal::Counter);
+    auto synthetic = std::make_unique<SyntheticDisc>(std::move(tracks), Signal::Counter);
+    disc = synthetic.get();
+    auto source = std::make_unique<FaultyDisc>(std::move(synthetic));
+    faults = source.get();
     auto nullSink = std::make_unique<NullSink>(true);
-    disc = source.get();
     sink = nullSink.get();
     options.log = [this](const std::string& line) {
       std::lock_guard lock(logMutex);
@@ -59,6 +63,7 @@ struct Rig {
   }
 
   SyntheticDisc* disc = nullptr;
+  FaultyDisc* faults = nullptr;  // wraps `disc`
   NullSink* sink = nullptr;
   std::mutex logMutex;
   std::vector<std::string> log;
@@ -229,9 +234,9 @@ TEST(DigitalCdDrive, OpeningTheTrayMidPlaySilencesAndEjects) {
 
 TEST(DigitalCdDrive, UnreadableSectorsBecomeSilenceAndPlayGoesOn) {
   Rig rig;
-  rig.disc->makeUnreadable(170);
-  rig.disc->makeUnreadable(171);
-  rig.disc->makeFlaky(180, 2);  // read on the third attempt
+  rig.faults->makeUnreadable(170);
+  rig.faults->makeUnreadable(171);
+  rig.faults->makeFlaky(180, 2);  // read on the third attempt
   ASSERT_EQ(rig.drive->play(150, 200), DriveError::None);
   rig.hearToEnd();
   EXPECT_EQ(rig.drive->status().audio, AudioStatus::Stopped);
@@ -248,7 +253,7 @@ TEST(DigitalCdDrive, ADiscThatVanishesMidPlayEndsInError) {
   Rig rig;
   ASSERT_EQ(rig.drive->play(150, 2400), DriveError::None);
   rig.hear(10 * kSector);
-  rig.disc->vanish();
+  rig.faults->vanish();
   // Listen on: the reader meets the missing disc when the ring runs low.
   EXPECT_TRUE(waitUntil(
       [&] {
@@ -266,7 +271,7 @@ TEST(DigitalCdDrive, GivesUpOnALongRunOfUnreadableSectors) {
   EngineOptions options;
   options.maxUnreadableRun = 40;
   Rig rig({750, 750, 750}, options);
-  for (Lba lba = 300; lba < 400; ++lba) rig.disc->makeUnreadable(lba);
+  for (Lba lba = 300; lba < 400; ++lba) rig.faults->makeUnreadable(lba);
   ASSERT_EQ(rig.drive->play(150, 2400), DriveError::None);
   EXPECT_TRUE(waitUntil(
       [&] {
@@ -292,20 +297,20 @@ TEST(DigitalCdDrive, ReadsAheadInChunksBetweenItsMarks) {
   // Nobody listens: the reader fills the ring and then rests.
   int reads = 0;
   waitUntil([&] {
-    const int now = rig.disc->reads.load();
+    const int now = rig.faults->reads.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     reads = now;
-    return rig.disc->reads.load() == now;
+    return rig.faults->reads.load() == now;
   });
   EXPECT_GE(reads, 10);
   EXPECT_LE(reads, 14);  // 3 + 11 * 25 sectors fill 4 s, less than a chunk short
   // One second heard leaves three: above the low mark, nothing is read.
   rig.hear(75 * kSector);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(rig.disc->reads.load(), reads);
+  EXPECT_EQ(rig.faults->reads.load(), reads);
   // Below the low mark the reader tops the ring up again.
   rig.hear(75 * kSector + 10 * kSector);
-  EXPECT_TRUE(waitUntil([&] { return rig.disc->reads.load() >= reads + 7; }));
+  EXPECT_TRUE(waitUntil([&] { return rig.faults->reads.load() >= reads + 7; }));
   EXPECT_EQ(rig.drive->status().audio, AudioStatus::Playing);
 }
 
@@ -313,10 +318,10 @@ TEST(DigitalCdDrive, NoCallWaitsForADiscRead) {
   Rig rig;
   ASSERT_EQ(rig.drive->play(150, 2400), DriveError::None);
   rig.hear(kSector);
-  rig.disc->readDelayMs = 2000;  // every read now takes two seconds
-  const int before = rig.disc->reads.load();
+  rig.faults->readDelayMs = 2000;  // every read now takes two seconds
+  const int before = rig.faults->reads.load();
   rig.hear(160 * kSector);  // below the low mark: the reader starts a slow read
-  ASSERT_TRUE(waitUntil([&] { return rig.disc->reads.load() > before; }));
+  ASSERT_TRUE(waitUntil([&] { return rig.faults->reads.load() > before; }));
   auto calls = std::async(std::launch::async, [&] {
     rig.drive->status();
     rig.drive->pause();
@@ -329,7 +334,7 @@ TEST(DigitalCdDrive, NoCallWaitsForADiscRead) {
   });
   ASSERT_EQ(calls.wait_for(std::chrono::milliseconds(1000)), std::future_status::ready);
   EXPECT_EQ(calls.get(), DriveError::None);
-  rig.disc->readDelayMs = 0;
+  rig.faults->readDelayMs = 0;
 }
 
 TEST(DigitalCdDrive, CanBeDestroyedWhilePlaying) {

@@ -1,9 +1,8 @@
 #include "tests/drive/support/SyntheticDisc.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <thread>
 
 namespace tavrelo::testing {
 
@@ -23,8 +22,7 @@ SyntheticDisc::SyntheticDisc(std::vector<int> trackSectors, Signal signal) : sig
 
 disc::MediaState SyntheticDisc::mediaState() {
   std::lock_guard lock(mutex_);
-  if (trayOpen_) return disc::MediaState::TrayOpen;
-  return vanished_ ? disc::MediaState::NoDisc : disc::MediaState::DiscPresent;
+  return trayOpen_ ? disc::MediaState::TrayOpen : disc::MediaState::DiscPresent;
 }
 
 std::uint64_t SyntheticDisc::mediaGeneration() {
@@ -34,7 +32,7 @@ std::uint64_t SyntheticDisc::mediaGeneration() {
 
 disc::Toc SyntheticDisc::readToc() {
   std::lock_guard lock(mutex_);
-  if (trayOpen_ || vanished_) throw disc::DiscError("no disc");
+  if (trayOpen_) throw disc::DiscError("no disc");
   return toc_;
 }
 
@@ -68,30 +66,16 @@ std::vector<std::uint8_t> SyntheticDisc::expected(Lba lba, int sectors) const {
 }
 
 int SyntheticDisc::readAudio(Lba lba, int count, std::span<std::uint8_t> out) {
-  ++reads;
-  if (const int delay = readDelayMs.load(); delay > 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-  }
   std::lock_guard lock(mutex_);
-  if (trayOpen_ || vanished_) throw disc::DiscError("no disc in the drive");
-  if (lba < 0 || count < 0) throw disc::DiscError("bad address");
+  if (trayOpen_) throw disc::DiscError("no disc in the drive");
+  if (lba < disc::kLeadInFrames || count < 0) throw disc::DiscError("bad address");
   if (out.size() < static_cast<std::size_t>(count) * disc::kSectorBytes) {
     throw disc::DiscError("buffer too small");
   }
   const int n = std::max(0, std::min(count, toc_.leadOut - lba));
   for (int i = 0; i < n; ++i) {
-    if (unreadable_.contains(lba + i)) {
-      throw disc::DiscError("sector " + std::to_string(lba + i) + " unreadable");
-    }
-    for (auto& [bad, left] : flaky_) {
-      if (bad == lba + i && left > 0) {
-        --left;
-        throw disc::DiscError("sector " + std::to_string(bad) + " misread");
-      }
-    }
-  }
-  for (int i = 0; i < n; ++i)
     fill(lba + i, out.data() + static_cast<std::size_t>(i) * disc::kSectorBytes);
+  }
   return n;
 }
 
@@ -105,22 +89,6 @@ void SyntheticDisc::closeTray() {
   std::lock_guard lock(mutex_);
   if (trayOpen_) ++generation_;
   trayOpen_ = false;
-}
-
-void SyntheticDisc::makeUnreadable(Lba lba) {
-  std::lock_guard lock(mutex_);
-  unreadable_.insert(lba);
-}
-
-void SyntheticDisc::makeFlaky(Lba lba, int failures) {
-  std::lock_guard lock(mutex_);
-  flaky_.emplace_back(lba, failures);
-}
-
-void SyntheticDisc::vanish() {
-  std::lock_guard lock(mutex_);
-  vanished_ = true;
-  ++generation_;
 }
 
 }  // namespace tavrelo::testing

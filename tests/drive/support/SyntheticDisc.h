@@ -1,12 +1,11 @@
 #pragma once
 
-// Threads: the drive's reader thread reads while the test thread injects
-// faults; the fault tables are under mutex_, the counters atomic.
+// Threads: the drive's reader thread reads while the test thread moves the
+// tray; the tray state is under mutex_, readSpeed is atomic.
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -29,8 +28,7 @@ enum class Signal {
 // The tone of a track: 440 Hz for track 1, 660 Hz for track 2, and so on.
 double toneHz(int track);
 
-// An audio CD held in memory: tracks of given lengths from LBA 150, a tray,
-// and hooks to make sectors unreadable or the whole disc vanish.
+// An audio CD held in memory: tracks of given lengths from LBA 150, and a tray.
 class SyntheticDisc final : public disc::DiscSource {
  public:
   SyntheticDisc(std::vector<int> trackSectors, Signal signal);
@@ -49,13 +47,7 @@ class SyntheticDisc final : public disc::DiscSource {
   std::vector<std::uint8_t> expected(Lba lba, int sectors) const;
   const disc::Toc& toc() const { return toc_; }
 
-  // Faults, settable from the test thread while the drive reads.
-  void makeUnreadable(Lba lba);           // always throws
-  void makeFlaky(Lba lba, int failures);  // throws this many times, then reads
-  void vanish();                          // reads throw, the media is gone
   std::atomic<int> readSpeed{0};
-  std::atomic<int> reads{0};
-  std::atomic<int> readDelayMs{0};  // each read takes this long
 
  private:
   void fill(Lba lba, std::uint8_t* out) const;
@@ -63,9 +55,6 @@ class SyntheticDisc final : public disc::DiscSource {
   const Signal signal_;
   disc::Toc toc_;
   std::mutex mutex_;
-  std::set<Lba> unreadable_;
-  std::vector<std::pair<Lba, int>> flaky_;
-  bool vanished_ = false;
   bool trayOpen_ = false;
   std::uint64_t generation_ = 1;
 };
