@@ -102,7 +102,10 @@ class Server {
     std::int64_t lastLook = lastBusy;
     std::vector<pollfd> waiting;
     while (!stopRequested.load()) {
-      waiting.assign(1, {listener_.get(), POLLIN, 0});
+      // While accepting fails (out of descriptors), the listener stays
+      // readable; leave it out for a while rather than spin on it.
+      const bool listen = nowMs() >= acceptPausedUntil_;
+      waiting.assign(1, {listen ? listener_.get() : -1, POLLIN, 0});
       for (const Client& c : clients_) waiting.push_back({c.fd.get(), POLLIN, 0});
       const int ready = ::poll(waiting.data(), waiting.size(), kPollMs);
       if (ready < 0 && errno != EINTR) {
@@ -157,7 +160,13 @@ class Server {
   void acceptAll() {
     for (;;) {
       Fd fd(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-      if (!fd.valid()) return;  // EAGAIN: no more; other errors: try at the next poll
+      if (!fd.valid()) {
+        if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED) {
+          options_.log(std::string("accept: ") + std::strerror(errno));
+          acceptPausedUntil_ = nowMs() + kPollMs;
+        }
+        return;
+      }
       ucred peer{};
       socklen_t size = sizeof peer;
       if (::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
@@ -188,6 +197,7 @@ class Server {
   Fd listener_;
   DriveTable drives_;
   std::list<Client> clients_;
+  std::int64_t acceptPausedUntil_ = 0;
 };
 
 }  // namespace

@@ -69,13 +69,16 @@ bool sendReply(int fd, const Reply& reply) {
 }
 
 Received receivePacket(int fd, Bytes& out, int timeoutMs) {
-  pollfd waiting{fd, POLLIN, 0};
-  int ready = 0;
-  do {
-    ready = ::poll(&waiting, 1, timeoutMs);
-  } while (ready < 0 && errno == EINTR);
-  if (ready < 0) return Received::Failed;
-  if (ready == 0) return Received::TimedOut;
+  // With no time to wait, the read below answers alone (EAGAIN: nothing yet).
+  if (timeoutMs != 0) {
+    pollfd waiting{fd, POLLIN, 0};
+    int ready = 0;
+    do {
+      ready = ::poll(&waiting, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) return Received::Failed;
+    if (ready == 0) return Received::TimedOut;
+  }
 
   out.resize(kMaxMessageBytes);
   iovec part{out.data(), out.size()};

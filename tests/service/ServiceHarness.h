@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,7 +97,8 @@ class ServiceHarness : public ::testing::Test {
   }
 
   // Runs the service as a child of this test (not detached).
-  pid_t startService(const std::vector<std::string>& args) {
+  // `maxFiles`, when given, is the service's limit of open descriptors.
+  pid_t startService(const std::vector<std::string>& args, int maxFiles = 0) {
     std::vector<std::string> text{std::string(TAVRELO_SERVICE_BIN_DIR) + "/tavrelo2-drived"};
     text.insert(text.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -107,6 +109,10 @@ class ServiceHarness : public ::testing::Test {
     const std::string logPath = (folder() / service::kLogName).string();
     const pid_t pid = ::fork();
     if (pid == 0) {
+      if (maxFiles > 0) {
+        const rlimit limit{static_cast<rlim_t>(maxFiles), static_cast<rlim_t>(maxFiles)};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+      }
       const int out = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
       ::dup2(out, 1);
       ::dup2(out, 2);

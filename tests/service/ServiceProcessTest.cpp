@@ -137,6 +137,29 @@ TEST_F(ServiceProcess, GarbageAndOversizedPacketsGetErrorRepliesAndTheServiceSta
   EXPECT_EQ(servicePid(), pid);
 }
 
+TEST_F(ServiceProcess, RunningOutOfDescriptorsNeitherSpinsNorEndsTheService) {
+  const pid_t pid = startService({}, 16);
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socketPath()); }));
+  std::vector<service::Fd> crowd;
+  for (int i = 0; i < 24; ++i) crowd.push_back(rawConnection());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  // Each failed accept is logged: a loop spinning on the listener writes
+  // thousands of lines a second, a resting one a few.
+  const std::string text = log();
+  int failures = 0;
+  for (auto at = text.find("accept: Too many open files"); at != std::string::npos;
+       at = text.find("accept: Too many open files", at + 1)) {
+    ++failures;
+  }
+  EXPECT_GE(failures, 1);
+  EXPECT_LT(failures, 20);
+
+  crowd.clear();
+  EXPECT_FALSE(reaped(pid));
+  auto client = openDrive();
+  EXPECT_TRUE(client->status().mediaPresent);
+}
+
 TEST_F(ServiceProcess, AClientOfAnotherVersionIsToldSoAndHungUp) {
   auto client = openDrive();
   service::Fd raw = rawConnection();
