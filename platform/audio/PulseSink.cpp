@@ -77,7 +77,7 @@ struct PulseSink::Impl {
     if (options.log) {
       options.log(line);
     } else {
-      std::fprintf(stderr, "%s\n", line.c_str());
+      std::fprintf(stderr, "tavrelo: %s\n", line.c_str());
     }
   }
 
@@ -112,7 +112,7 @@ struct PulseSink::Impl {
   void reportDown(const std::string& why) {
     if (down) return;
     down = true;
-    log("tavrelo: no sound server (" + why + "); the position follows the wall clock");
+    log("no sound server (" + why + "); the position follows the wall clock");
   }
 
   void scheduleRetry() {
@@ -137,7 +137,7 @@ struct PulseSink::Impl {
         self->ready = true;
         if (self->everReady) ++self->stats.reconnects;
         self->everReady = true;
-        if (self->down) self->log("tavrelo: sound server back");
+        if (self->down) self->log("sound server back");
         self->down = false;
         self->stopClock();
         if (self->source != nullptr) self->openStream();
@@ -162,7 +162,7 @@ struct PulseSink::Impl {
     const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, kChannels};
     stream = pa_stream_new(context, "CD", &spec, nullptr);
     if (stream == nullptr) {
-      log(std::string("tavrelo: the sound server refused a stream: ") +
+      log(std::string("the sound server refused a stream: ") +
           pa_strerror(pa_context_errno(context)));
       down = true;
       startClockIfNeeded();
@@ -189,7 +189,7 @@ struct PulseSink::Impl {
     if (paused) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
     const char* device = options.device.empty() ? nullptr : options.device.c_str();
     if (pa_stream_connect_playback(stream, device, &attr, flags, nullptr, nullptr) < 0) {
-      log(std::string("tavrelo: could not play to the sound server: ") +
+      log(std::string("could not play to the sound server: ") +
           pa_strerror(pa_context_errno(context)));
       down = true;
       closeStream();
@@ -224,7 +224,7 @@ struct PulseSink::Impl {
       self->writeSome();
     } else if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
       if (self->context != nullptr && pa_context_get_state(self->context) == PA_CONTEXT_READY) {
-        self->log(std::string("tavrelo: the sound stream failed: ") +
+        self->log(std::string("the sound stream failed: ") +
                   pa_strerror(pa_context_errno(self->context)));
         // Start over on a fresh connection rather than loop on a broken one.
         self->ready = false;

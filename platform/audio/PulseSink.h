@@ -13,7 +13,8 @@ struct PulseOptions {
   std::string device;  // a sink name; empty: the server's default sink
   std::string appName = "Tavrelo 2";
   int latencyMs = 80;  // what the server keeps queued; pause and stop act within this
-  // Where the sink says why it has no sound (once per outage). Default: stderr.
+  // Where the sink says why it has no sound (once per outage), one line without
+  // a program prefix. Default: stderr, as "tavrelo: ...".
   std::function<void(const std::string&)> log;
 };
 

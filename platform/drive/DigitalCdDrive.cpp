@@ -330,11 +330,11 @@ void DigitalCdDrive::applyLocked(const DriveEvent& event) {
 }
 
 void DigitalCdDrive::fail(const std::string& why) {
-  const std::string line = "tavrelo: " + source_->describe() + ": " + why;
+  const std::string line = source_->describe() + ": " + why;
   if (options_.log) {
     options_.log(line);
   } else {
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(stderr, "tavrelo: %s\n", line.c_str());
   }
 }
 

@@ -28,7 +28,8 @@ struct EngineOptions {
   int idlePollMs = 100;        // how often it looks at the ring otherwise
   int mediaPollMs = 300;       // how often an idle reader asks the source about its tray
   Clock* clock = nullptr;      // null: the system clock
-  // Where the drive says why it gave up or played silence. Default: stderr.
+  // Where the drive says why it gave up or played silence, one line without a
+  // program prefix. Default: stderr, as "tavrelo: ...".
   std::function<void(const std::string&)> log;
 };
 
