@@ -62,7 +62,7 @@ FrmAudioPlayer::FrmAudioPlayer()
                            Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("FrmAudioPlayer"));
   setWindowTitle(QStringLiteral("Tavrelo2"));
-  setWindowIcon(tavrelo::resources::applicationIcon());
+  setWindowIcon(QIcon(QString::fromLatin1(pictures::kApplicationIcon)));
   setFont(defaultFont());
   setAutoFillBackground(true);
   setColour(this, QPalette::Window, kBlack);

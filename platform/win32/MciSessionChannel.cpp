@@ -1,16 +1,9 @@
-// Threads: the session is used from the UI thread only. A drive made in this
-// process (when the drive service can't be had) runs its own reader and sound
-// threads behind the CdDrive interface; nothing here shares state with them.
 #include "platform/win32/MciSessionChannel.h"
 
 #include <cctype>
 #include <iostream>
-#include <map>
-#include <memory>
+#include <set>
 
-#include "platform/audio/PulseSink.h"
-#include "platform/disc/DiscSources.h"
-#include "platform/drive/DigitalCdDrive.h"
 #include "platform/mci/MciSession.h"
 #include "platform/service/RemoteCdDrive.h"
 #include "platform/win32/DriveLetters.h"
@@ -18,47 +11,22 @@
 namespace tavrelo::win32 {
 namespace {
 
-void logLine(const std::string& message) { std::cerr << "tavrelo2: " << message << '\n'; }
-
-// A drive in this process, playing to the sound server; it stops with the
-// process.
-std::shared_ptr<drive::CdDrive> localDrive(const service::DriveSource& source) {
-  try {
-    std::unique_ptr<disc::DiscSource> disc =
-        source.kind == service::DriveSource::Kind::CueImage
-            ? disc::openCueImageDrive(source.path)
-            : disc::openPhysicalDrive(source.path);
-    audio::PulseOptions sound;
-    sound.log = logLine;
-    drive::EngineOptions engine;
-    engine.log = logLine;
-    return std::make_shared<drive::DigitalCdDrive>(
-        std::move(disc), std::make_unique<audio::PulseSink>(sound), engine);
-  } catch (const std::exception& error) {
-    logLine(service::describe(source) + ": " + error.what());
-    return nullptr;
-  }
-}
-
 // The drive letters of GetLogicalDriveStringsA as the cdaudio device sees
-// them. Each CD drive is made on first open and kept: in the user's drive
-// service when it can be reached (so a disc plays on after the program
-// ends, as a hardware drive does), else in this process.
+// them. Each CD drive lives in the user's drive service, so a disc plays on
+// after the program ends, as on a hardware drive; the same source gives the
+// same drive, so shareable opens share it. Without a service the drive is
+// unavailable and every command to it fails, as with a dead drive.
 class LetterDrives final : public mci::DriveDirectory {
  public:
   std::shared_ptr<drive::CdDrive> cdDrive(char letter) override {
     const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
     const LogicalDrive* entry = findLogicalDrive(std::string{upper, ':', '\\'});
     if (entry == nullptr || entry->type != kDriveCdrom) return nullptr;
-    auto& local = localDrives_[upper];
-    if (local != nullptr) return local;
-    const auto source = service::DriveSource::fromPath(entry->source).absolute();
-    auto remote = serviceDrives_.drive(source);  // the same object for the same source
-    if (remote->connected()) return remote;
-    logLine("drive service unavailable (" + remote->lastError() + "); " + entry->root +
-            " plays in this process");
-    local = localDrive(source);
-    return local;
+    auto drive = drives_.drive(service::DriveSource::fromPath(entry->source).absolute());
+    if (!drive->connected() && told_.insert(upper).second) {
+      std::cerr << "tavrelo2: " << entry->root << " is unavailable: " << drive->lastError() << '\n';
+    }
+    return drive;
   }
 
   std::vector<char> cdDriveLetters() override {
@@ -72,8 +40,8 @@ class LetterDrives final : public mci::DriveDirectory {
   }
 
  private:
-  service::ServiceDrives serviceDrives_;
-  std::map<char, std::shared_ptr<drive::CdDrive>> localDrives_;
+  service::ServiceDrives drives_;
+  std::set<char> told_;  // letters whose failure was reported once
 };
 
 class SessionChannel final : public MciChannel {
