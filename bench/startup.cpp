@@ -56,6 +56,7 @@ double median(std::vector<double> values) {
 void startupPairs(benchmark::State& state) {
   std::vector<double> times[2];
   std::vector<double> memory[2];
+  std::vector<double> timeRatios;  // per round: the load moves slower than a round
   const char* programs[2] = {TAVRELO_BARE_WINDOW, TAVRELO_STARTUP_PLAYER};
   for (auto _ : state) {
     for (int i = 0; i < 2; ++i) {
@@ -68,10 +69,11 @@ void startupPairs(benchmark::State& state) {
       memory[i].push_back(static_cast<double>(run.peakKilobytes));
       if (i == 1) state.SetIterationTime(run.seconds);
     }
+    timeRatios.push_back(times[1].back() / times[0].back());
   }
   state.counters["bare_ms"] = median(times[0]) * 1000;
   state.counters["tavrelo2_ms"] = median(times[1]) * 1000;
-  state.counters["time_ratio"] = median(times[1]) / median(times[0]);  // goal <= 1.15
+  state.counters["time_ratio"] = median(timeRatios);  // goal <= 1.15
   state.counters["bare_rss_kB"] = median(memory[0]);
   state.counters["tavrelo2_rss_kB"] = median(memory[1]);
   state.counters["rss_ratio"] = median(memory[1]) / median(memory[0]);  // goal <= 1.2

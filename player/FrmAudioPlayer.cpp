@@ -9,6 +9,7 @@
 
 #include "about/frmAbout.h"
 #include "cd/ModuleAudioPlayer.h"
+#include "player/PictureFiles.h"
 #include "player/Twips.h"
 #include "resources/Pictures.h"
 #include "platform/win32/End.h"
@@ -39,6 +40,11 @@ QFont statusFont() {
   return font;
 }
 
+// The application icon's 32 x 32 picture, as a PNG.
+QIcon applicationIcon() {
+  return QIcon(QPixmap::fromImage(readPicture(pictures::desktopIconPath(32))));
+}
+
 void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
   QPalette palette = widget->palette();
   palette.setColor(role, colour);
@@ -62,7 +68,7 @@ FrmAudioPlayer::FrmAudioPlayer()
                            Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("FrmAudioPlayer"));
   setWindowTitle(QStringLiteral("Tavrelo2"));
-  setWindowIcon(QIcon(QString::fromLatin1(pictures::kApplicationIcon)));
+  setWindowIcon(applicationIcon());
   setFont(defaultFont());
   setAutoFillBackground(true);
   setColour(this, QPalette::Window, kBlack);
@@ -81,7 +87,7 @@ void FrmAudioPlayer::place(QWidget* control, double left, double top, double wid
 QPushButton* FrmAudioPlayer::makePictureButton(const char* picture, const char* tooltip,
                                                double left, double width) {
   auto* button = new QPushButton(this);
-  button->setIcon(QIcon(QString::fromLatin1(picture)));
+  button->setIcon(QIcon(QPixmap::fromImage(readPicture(QString::fromLatin1(picture)))));
   button->setIconSize(QSize(32, 32));
   button->setToolTip(QString::fromUtf8(tooltip));
   place(button, left, kRowTop, width, kRowHeight);
@@ -104,7 +110,7 @@ QPushButton* FrmAudioPlayer::makeDriveButton(int index) {
 
 void FrmAudioPlayer::buildControls() {
   Command8 = new QPushButton(this);
-  Command8->setIcon(QIcon(QString::fromLatin1(pictures::kApplicationIcon)));
+  Command8->setIcon(applicationIcon());
   Command8->setIconSize(QSize(32, 32));
   Command8->setToolTip(QStringLiteral("A propos..."));
   place(Command8, 240, 120, 735, 615);
@@ -120,7 +126,7 @@ void FrmAudioPlayer::buildControls() {
   const int inner = Picture1->frameWidth();
 
   Image1 = new QLabel(Picture1);
-  Image1->setPixmap(QPixmap(QString::fromLatin1(pictures::kBanner)));
+  Image1->setPixmap(QPixmap::fromImage(readPicture(QString::fromLatin1(pictures::kBanner))));
   Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   place(Image1, 0, 0, 2115, 345, inner, inner);
 
