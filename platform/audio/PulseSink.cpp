@@ -221,6 +221,9 @@ struct PulseSink::Impl {
     if (s != self->stream) return;
     const pa_stream_state_t state = pa_stream_get_state(s);
     if (state == PA_STREAM_READY) {
+      // A pause or resume that came while the stream was being made could not
+      // cork it then (libpulse refuses before READY); the wish stands now.
+      unrefOperation(pa_stream_cork(s, self->paused ? 1 : 0, nullptr, nullptr));
       self->writeSome();
     } else if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
       if (self->context != nullptr && pa_context_get_state(self->context) == PA_CONTEXT_READY) {
@@ -258,8 +261,10 @@ struct PulseSink::Impl {
     }
   }
 
+  // Nothing is written to a held stream: samples travel to the server apart
+  // from commands, so data sent right after a cork could still be played.
   void writeSome() {
-    if (stream == nullptr || source == nullptr || finished) return;
+    if (stream == nullptr || source == nullptr || finished || paused) return;
     if (pa_stream_get_state(stream) != PA_STREAM_READY) return;
     std::size_t room = pa_stream_writable_size(stream);
     if (room == static_cast<std::size_t>(-1)) return;

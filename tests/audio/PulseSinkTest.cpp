@@ -157,6 +157,25 @@ TEST_F(PulseSinkServer, AStreamStartedWhileConnectingWaitsForTheServer) {
   EXPECT_EQ(sink.stats().framesSkipped, 0);
 }
 
+TEST_F(PulseSinkServer, PauseAndResumeHoldWhileTheStreamIsBeingMade) {
+  PulseOptions options;
+  options.device = TAVRELO_TEST_PULSE_SINK;
+  PulseSink sink(options);
+  ASSERT_TRUE(waitUntil([&] { return sink.connected(); }));
+  SineSource first;
+  sink.start(first, false);
+  sink.pause();  // the stream is not READY yet
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(sink.heardFrames(), 0);
+  sink.resume();
+  EXPECT_TRUE(waitUntil([&] { return sink.heardFrames() > 0; }, 5000));
+
+  SineSource second;
+  sink.start(second, true);
+  sink.resume();  // again before READY: the stream must not stay held
+  EXPECT_TRUE(waitUntil([&] { return sink.heardFrames() > 0; }, 5000));
+}
+
 TEST_F(PulseSinkServer, ReconnectsWithinTwoSecondsOfTheServerComingBack) {
   testing::PrivatePulse server;
   ASSERT_TRUE(server.start());
