@@ -4,15 +4,16 @@ namespace tavrelo::disc {
 
 const Track* Toc::find(int number) const {
   if (tracks.empty()) return nullptr;
-  const int index = number - tracks.front().number;
-  if (index < 0 || index >= static_cast<int>(tracks.size())) return nullptr;
+  // 64-bit so that any int the caller passes, INT_MIN included, stays in range.
+  const std::int64_t index = std::int64_t{number} - tracks.front().number;
+  if (index < 0 || index >= static_cast<std::int64_t>(tracks.size())) return nullptr;
   return &tracks[static_cast<std::size_t>(index)];
 }
 
 Lba Toc::trackEnd(int number) const {
   const Track* track = find(number);
   if (track == nullptr) return 0;
-  const Track* next = find(number + 1);
+  const Track* next = number < tracks.back().number ? find(number + 1) : nullptr;
   return next != nullptr ? next->start : leadOut;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "platform/disc/Toc.h"
 
 namespace tavrelo::disc {
@@ -18,6 +20,8 @@ TEST(Toc, FindsTracksByNumberNotIndex) {
   EXPECT_FALSE(toc.find(3)->audio);
   EXPECT_EQ(toc.find(1), nullptr);
   EXPECT_EQ(toc.find(5), nullptr);
+  EXPECT_EQ(toc.find(INT_MIN), nullptr);
+  EXPECT_EQ(toc.find(INT_MAX), nullptr);
   EXPECT_EQ(toc.firstTrack(), 2);
   EXPECT_EQ(toc.lastTrack(), 4);
 }
@@ -27,6 +31,7 @@ TEST(Toc, TrackEndIsNextStartOrLeadOut) {
   EXPECT_EQ(toc.trackEnd(2), 1000);
   EXPECT_EQ(toc.trackEnd(4), 9000);
   EXPECT_EQ(toc.trackEnd(7), 0);
+  EXPECT_EQ(toc.trackEnd(INT_MAX), 0);
 }
 
 TEST(Toc, TrackAtCoversEveryAddressOnce) {
