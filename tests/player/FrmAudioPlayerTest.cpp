@@ -215,17 +215,4 @@ TEST_F(FrmAudioPlayerTest, AboutOpensModallyAndTheTimerTicksOnMeanwhile) {
   window.hide();
 }
 
-TEST_F(FrmAudioPlayerTest, ClicksOnLabelsAndThePanelChangeNothing) {
-  ASSERT_TRUE(window.load());
-  mci.clear();
-  for (QWidget* widget : {static_cast<QWidget*>(window.Label1), static_cast<QWidget*>(window.Label2),
-                          static_cast<QWidget*>(window.Label3), static_cast<QWidget*>(window.Image1),
-                          static_cast<QWidget*>(window.Picture1)}) {
-    click(widget);
-  }
-  EXPECT_TRUE(mci.sent.empty());
-  EXPECT_EQ(window.Label2->text(), "Lecteur CD Audio = E:\\");
-  EXPECT_EQ(ends, 0);
-}
-
 }  // namespace
