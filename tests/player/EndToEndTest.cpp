@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -21,6 +22,8 @@
 #include "player/FrmAudioPlayer.h"
 #include "player/Twips.h"
 #include "tools/testdisc/TestDisc.h"
+
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -58,7 +61,7 @@ class EndToEndTest : public ::testing::Test {
     QDir(folder.path()).mkdir("xdg");
     ::chmod(QDir(folder.path()).filePath("xdg").toLocal8Bit().constData(), 0700);
     tavrelo::testdisc::DiscSpec spec;
-    spec.tracks = tavrelo::testdisc::plainTracks(3, 12);
+    spec.tracks = tavrelo::testdisc::plainTracks(3, 20);
     disc = tavrelo::testdisc::writeDisc(folder.path().toStdString(), spec);
     std::vector<std::string> warnings;
     const auto table = tavrelo::win32::buildDriveTable(tavrelo::disc::listPhysicalDrives(),
@@ -198,6 +201,38 @@ class EndToEndTest : public ::testing::Test {
     return ::testing::AssertionSuccess();
   }
 
+  // Closes the program's window as a window manager's close box does: the
+  // WM_DELETE_WINDOW message of the ICCCM.
+  void closeWindow() {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_NE(x11, nullptr);
+    xcb_connection_t* connection = x11->connection();
+    const auto atom = [&](const char* name) {
+      xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+          connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+          nullptr);
+      const xcb_atom_t value = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+      std::free(reply);
+      return value;
+    };
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window.toUInt();
+    message.type = atom("WM_PROTOCOLS");
+    message.data.data32[0] = atom("WM_DELETE_WINDOW");
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection, 0, message.window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+  }
+
+  int visibleWindows() {
+    return static_cast<int>(run("xdotool", {"search", "--onlyvisible", "--name", "^Tavrelo2$"})
+                                .split('\n', Qt::SkipEmptyParts)
+                                .size());
+  }
+
   void saveScreen(const char* name) {
     QGuiApplication::primaryScreen()->grabWindow(0).save(
         QString(TAVRELO_E2E_OUTPUT_DIR) + "/" + name);
@@ -246,6 +281,46 @@ TEST_F(EndToEndTest, PlayNextAndEjectShowAndSoundAsTheyShould) {
   ASSERT_TRUE(program.waitForFinished(10000));
   EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(program.exitCode(), 0);
+}
+
+// Quit leaves the disc playing in its drive, as on Windows; the next start
+// finds it playing, and closing the window stops it. A second copy started
+// meanwhile ends without a window and disturbs nothing.
+TEST_F(EndToEndTest, QuitLeavesTheDiscPlayingAndClosingTheWindowStopsIt) {
+  program.start(TAVRELO2_PROGRAM, {});
+  ASSERT_TRUE(program.waitForStarted(10000));
+  ASSERT_TRUE(findWindow());
+  click(reference.Command2);  // Play
+  const QRegularExpression onTrackOne(R"(^\[01\] 00:[0-9]{2}$)");
+  ASSERT_TRUE(onTrackOne.match(waitForStatus(onTrackOne)).hasMatch());
+
+  QProcess second;
+  second.setProcessEnvironment(program.processEnvironment());
+  second.start(TAVRELO2_PROGRAM, {});
+  ASSERT_TRUE(second.waitForFinished(30000));
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(visibleWindows(), 1);
+  EXPECT_TRUE(hears(1));
+
+  click(reference.Command10);  // Quit: nothing is sent, the disc plays on
+  ASSERT_TRUE(program.waitForFinished(10000));
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_TRUE(hears(1));
+
+  window.clear();
+  program.start(TAVRELO2_PROGRAM, {});
+  ASSERT_TRUE(program.waitForStarted(10000));
+  ASSERT_TRUE(findWindow());
+  const QString found = waitForStatus(QRegularExpression(R"(^\[01\] 00:(0[4-9]|1[0-9])$)"));
+  EXPECT_TRUE(QRegularExpression(R"(^\[01\] 00:(0[4-9]|1[0-9])$)").match(found).hasMatch())
+      << found.toStdString();
+
+  closeWindow();  // "stop cd", "close cd", "close all"
+  ASSERT_TRUE(program.waitForFinished(10000));
+  EXPECT_EQ(program.exitCode(), 0);
+  const auto silence = record();
+  ASSERT_FALSE(silence.empty());
+  EXPECT_LT(powerAt(silence, tavrelo::testdisc::toneFrequency(1, 0)), heardPower / 100);
 }
 
 }  // namespace
