@@ -130,7 +130,9 @@ void CdHandlers::Command1_Click() {
   sendWithReply(goToTrack(query.playing, target).c_str(), MciReply);
 }
 
-void CdHandlers::Command2_Click() { send("play cd"); }
+void CdHandlers::Command2_Click() {
+  send("play cd");
+}
 
 void CdHandlers::Command3_Click() {
   MciReplyBuffer reply{};  // this handler's own buffer, NULs at every click
@@ -140,14 +142,18 @@ void CdHandlers::Command3_Click() {
   sendWithReply(goToTrack(query.playing, target).c_str(), reply);
 }
 
-void CdHandlers::Command4_Click() { send("pause cd wait"); }
+void CdHandlers::Command4_Click() {
+  send("pause cd wait");
+}
 
 void CdHandlers::Command5_Click() {
   send("stop cd wait");
   send("seek cd to 1 wait");
 }
 
-void CdHandlers::Command6_Click() { sendWithReply("set cd door open wait", MciReply); }
+void CdHandlers::Command6_Click() {
+  sendWithReply("set cd door open wait", MciReply);
+}
 
 void CdHandlers::Command7_Click() {
   sendWithReply("status cd mode", MciReply);

@@ -9,12 +9,12 @@
 
 #include "about/frmAbout.h"
 #include "cd/ModuleAudioPlayer.h"
-#include "player/PictureFiles.h"
-#include "player/Twips.h"
-#include "resources/Pictures.h"
 #include "platform/win32/End.h"
 #include "platform/win32/SingleInstance.h"
 #include "platform/win32/VbRuntime.h"
+#include "player/PictureFiles.h"
+#include "player/Twips.h"
+#include "resources/Pictures.h"
 
 namespace {
 
@@ -77,10 +77,12 @@ FrmAudioPlayer::FrmAudioPlayer()
   buildTabOrder();
 }
 
-int FrmAudioPlayer::px(double twips) const { return twipsToPixels(twips, logicalDpiX()); }
+int FrmAudioPlayer::px(double twips) const {
+  return twipsToPixels(twips, logicalDpiX());
+}
 
-void FrmAudioPlayer::place(QWidget* control, double left, double top, double width,
-                           double height, int originX, int originY) {
+void FrmAudioPlayer::place(QWidget* control, double left, double top, double width, double height,
+                           int originX, int originY) {
   control->setGeometry(originX + px(left), originY + px(top), px(width), px(height));
 }
 
@@ -217,7 +219,9 @@ void FrmAudioPlayer::Form_Unload(std::int16_t& Cancel) {
   Cancel = 0;
 }
 
-void FrmAudioPlayer::Command8_Click() { frmAbout::ShowModal(this); }
+void FrmAudioPlayer::Command8_Click() {
+  frmAbout::ShowModal(this);
+}
 
 void FrmAudioPlayer::Command9_Click() {
   try {

@@ -11,7 +11,9 @@ namespace {
 
 const std::vector<LogicalDrive>* replacementTable = nullptr;
 
-std::string rootOf(char letter) { return std::string{letter, ':', '\\'}; }
+std::string rootOf(char letter) {
+  return std::string{letter, ':', '\\'};
+}
 
 }  // namespace
 
@@ -43,8 +45,8 @@ const std::vector<LogicalDrive>& logicalDrives() {
   static const std::vector<LogicalDrive> table = [] {
     std::vector<std::string> warnings;
     const char* images = std::getenv("TAVRELO2_DISC_IMAGES");
-    auto built = buildDriveTable(physicalCdDrives(warnings), images != nullptr ? images : "",
-                                 warnings);
+    auto built =
+        buildDriveTable(physicalCdDrives(warnings), images != nullptr ? images : "", warnings);
     for (const std::string& warning : warnings) std::cerr << "tavrelo2: " << warning << '\n';
     return built;
   }();
@@ -62,7 +64,8 @@ const LogicalDrive* findLogicalDrive(std::string_view root) {
   for (const LogicalDrive& drive : logicalDrives()) {
     if (drive.root.size() != root.size()) continue;
     bool same = true;
-    for (std::size_t i = 0; i < root.size() && same; ++i) same = upper(drive.root[i]) == upper(root[i]);
+    for (std::size_t i = 0; i < root.size() && same; ++i)
+      same = upper(drive.root[i]) == upper(root[i]);
     if (same) return &drive;
   }
   return nullptr;

@@ -14,7 +14,7 @@ inline constexpr UINT kDriveFixed = 3;
 inline constexpr UINT kDriveCdrom = 5;
 
 struct LogicalDrive {
-  std::string root;    // "C:\", "D:\"
+  std::string root;  // "C:\", "D:\"
   UINT type = kDriveNoRootDir;
   std::string source;  // a CD device ("/dev/sr0") or a CUE sheet; empty for C:\.
   bool operator==(const LogicalDrive&) const = default;

@@ -1,8 +1,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/win32/Win32Api.h"
 #include "platform/win32/DriveLetters.h"
+#include "platform/win32/Win32Api.h"
 
 // As kernel32: "C:\<NUL>D:\<NUL><NUL>"; returns the characters written without
 // the final NUL, or, when the buffer is too small, the size it needs (final

@@ -14,7 +14,9 @@ std::function<void()>& testEnding() {
 
 }  // namespace
 
-void setEndForTesting(std::function<void()> ending) { testEnding() = std::move(ending); }
+void setEndForTesting(std::function<void()> ending) {
+  testEnding() = std::move(ending);
+}
 
 }  // namespace tavrelo::win32
 

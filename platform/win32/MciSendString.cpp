@@ -1,9 +1,9 @@
 #include <exception>
 #include <string>
 
-#include "platform/win32/Win32Api.h"
 #include "platform/win32/MciChannel.h"
 #include "platform/win32/MciSessionChannel.h"
+#include "platform/win32/Win32Api.h"
 
 namespace tavrelo::win32 {
 namespace {
@@ -12,7 +12,9 @@ MciChannel* replacementChannel = nullptr;
 
 }  // namespace
 
-void setMciChannel(MciChannel* replacement) { replacementChannel = replacement; }
+void setMciChannel(MciChannel* replacement) {
+  replacementChannel = replacement;
+}
 
 }  // namespace tavrelo::win32
 
@@ -25,11 +27,9 @@ MCIERROR mciSendStringA(LPCSTR lpstrCommand, LPSTR lpstrReturnString, UINT uRetu
   if (uReturnLength > 0) lpstrReturnString[0] = '\0';
   if (lpstrCommand == nullptr || *lpstrCommand == '\0') return kMciErrMissingCommandString;
   try {
-    MciChannel& channel =
-        replacementChannel != nullptr ? *replacementChannel : processMciChannel();
-    const MCIERROR code =
-        channel.send(lpstrCommand, uReturnLength > 0 ? lpstrReturnString : nullptr,
-                     uReturnLength, hwndCallback);
+    MciChannel& channel = replacementChannel != nullptr ? *replacementChannel : processMciChannel();
+    const MCIERROR code = channel.send(
+        lpstrCommand, uReturnLength > 0 ? lpstrReturnString : nullptr, uReturnLength, hwndCallback);
     if (uReturnLength > 0) lpstrReturnString[uReturnLength - 1] = '\0';
     return code;
   } catch (const std::exception&) {

@@ -33,7 +33,8 @@ class LetterDrives final : public mci::DriveDirectory {
     std::vector<char> letters;
     for (const LogicalDrive& entry : logicalDrives()) {
       if (entry.type == kDriveCdrom && !entry.root.empty()) {
-        letters.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(entry.root[0]))));
+        letters.push_back(
+            static_cast<char>(std::toupper(static_cast<unsigned char>(entry.root[0]))));
       }
     }
     return letters;
@@ -47,8 +48,7 @@ class LetterDrives final : public mci::DriveDirectory {
 class SessionChannel final : public MciChannel {
  public:
   SessionChannel() : session_(std::make_shared<LetterDrives>()) {}
-  MCIERROR send(const std::string& command, char* reply, UINT replyLength,
-                HWND callback) override {
+  MCIERROR send(const std::string& command, char* reply, UINT replyLength, HWND callback) override {
     return session_.sendString(command, reply, replyLength, callback);
   }
 

@@ -118,13 +118,14 @@ bool anotherInstanceRunning() {
           break;
       }
     }
-    std::cerr << "tavrelo2: cannot tell whether another copy runs (" << error
-              << "); going on\n";
+    std::cerr << "tavrelo2: cannot tell whether another copy runs (" << error << "); going on\n";
     return false;
   }();
   return running;
 }
 
-void setInstanceCheckForTesting(std::function<bool()> check) { testCheck() = std::move(check); }
+void setInstanceCheckForTesting(std::function<bool()> check) {
+  testCheck() = std::move(check);
+}
 
 }  // namespace tavrelo::win32

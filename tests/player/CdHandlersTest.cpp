@@ -134,9 +134,9 @@ TEST_F(CdHandlersTest, ClickingADriveButtonStopsClosesAndOpensThatDriveWithoutPl
 
   mci.clear();
   window.CD_Click(2);
-  EXPECT_EQ(mci.commands(), (Commands{"stop cd", "close cd",
-                                      "open  G:\\ type cdaudio alias cd wait shareable",
-                                      "set cd time format tmsf"}));
+  EXPECT_EQ(mci.commands(),
+            (Commands{"stop cd", "close cd", "open  G:\\ type cdaudio alias cd wait shareable",
+                      "set cd time format tmsf"}));
   EXPECT_EQ(window.selectedDrive(), "G:\\");
   EXPECT_EQ(window.label2, "Lecteur CD Audio = G:\\");
   EXPECT_EQ(window.driveButtonCount(), 2);  // discovery alone changes it
@@ -164,8 +164,8 @@ TEST_F(CdHandlersTest, LoadClosesTheTrayOnlyWhenTheModeReadsOpenInLowerCase) {
   const struct {
     const char* mode;
     bool closes;
-  } cases[] = {{"open", true}, {"Open", false}, {"OPEN", false}, {"stopped", false},
-               {"playing", false}, {"ope", false}, {"", false}};
+  } cases[] = {{"open", true},     {"Open", false}, {"OPEN", false}, {"stopped", false},
+               {"playing", false}, {"ope", false},  {"", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mode);
     mci.clear();
@@ -218,23 +218,23 @@ TEST_P(TrackNavigationTest, QueriesThreeTimesThenPlaysOrSeeksTheTarget) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TrackNavigationTest,
-    ::testing::Values(
-        NavigationCase{"5", "12", "playing", "play cd from 4", "play cd from 6"},
-        NavigationCase{"1", "12", "playing", "play cd from 12", "play cd from 2"},
-        NavigationCase{"12", "12", "playing", "play cd from 11", "play cd from 1"},
-        NavigationCase{"1", "12", "paused", "seek cd to 12", "seek cd to 2"},
-        NavigationCase{"12", "12", "stopped", "seek cd to 11", "seek cd to 1"},
-        NavigationCase{"1", "1", "playing", "play cd from 1", "play cd from 1"},
-        // "Playing" is not "playing": the target is only sought.
-        NavigationCase{"5", "12", "Playing", "seek cd to 4", "seek cd to 6"},
-        // Failed queries read as 0 and not playing.
-        NavigationCase{"", "", "", "seek cd to -1", "seek cd to 1"},
-        NavigationCase{" 7 ", "  9", "playing now", "play cd from 6", "play cd from 8"},
-        NavigationCase{"7x", "9", "playing", "play cd from -1", "play cd from 1"},
-        NavigationCase{"40000", "12", "playing", "play cd from -1", "play cd from 1"},
-        // At the ends of the 16-bit range the target does not exist: no command.
-        NavigationCase{"-32768", "5", "playing", "", "play cd from -32767"},
-        NavigationCase{"32767", "5", "stopped", "seek cd to 32766", ""}),
+    ::testing::Values(NavigationCase{"5", "12", "playing", "play cd from 4", "play cd from 6"},
+                      NavigationCase{"1", "12", "playing", "play cd from 12", "play cd from 2"},
+                      NavigationCase{"12", "12", "playing", "play cd from 11", "play cd from 1"},
+                      NavigationCase{"1", "12", "paused", "seek cd to 12", "seek cd to 2"},
+                      NavigationCase{"12", "12", "stopped", "seek cd to 11", "seek cd to 1"},
+                      NavigationCase{"1", "1", "playing", "play cd from 1", "play cd from 1"},
+                      // "Playing" is not "playing": the target is only sought.
+                      NavigationCase{"5", "12", "Playing", "seek cd to 4", "seek cd to 6"},
+                      // Failed queries read as 0 and not playing.
+                      NavigationCase{"", "", "", "seek cd to -1", "seek cd to 1"},
+                      NavigationCase{" 7 ", "  9", "playing now", "play cd from 6",
+                                     "play cd from 8"},
+                      NavigationCase{"7x", "9", "playing", "play cd from -1", "play cd from 1"},
+                      NavigationCase{"40000", "12", "playing", "play cd from -1", "play cd from 1"},
+                      // At the ends of the 16-bit range the target does not exist: no command.
+                      NavigationCase{"-32768", "5", "playing", "", "play cd from -32767"},
+                      NavigationCase{"32767", "5", "stopped", "seek cd to 32766", ""}),
     [](const ::testing::TestParamInfo<NavigationCase>& param) {
       return "Case" + std::to_string(param.index);
     });

@@ -11,7 +11,8 @@
 // process (which reads the screen) both connect to it.
 int main(int argc, char** argv) {
   bool listing = false;
-  for (int i = 1; i < argc; ++i) listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
+  for (int i = 1; i < argc; ++i)
+    listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
   std::unique_ptr<tavrelo::testing::XvfbServer> server;
   if (listing) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

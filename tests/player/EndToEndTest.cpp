@@ -1,10 +1,11 @@
+#include <QtGui/qguiapplication_platform.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -22,8 +23,6 @@
 #include "player/FrmAudioPlayer.h"
 #include "player/Twips.h"
 #include "tools/testdisc/TestDisc.h"
-
-#include <xcb/xcb.h>
 
 namespace {
 
@@ -89,8 +88,8 @@ class EndToEndTest : public ::testing::Test {
 
   bool findWindow() {
     for (int i = 0; i < 200 && window.isEmpty(); ++i) {
-      const QStringList found =
-          run("xdotool", {"search", "--onlyvisible", "--name", "^Tavrelo2$"}).split('\n', Qt::SkipEmptyParts);
+      const QStringList found = run("xdotool", {"search", "--onlyvisible", "--name", "^Tavrelo2$"})
+                                    .split('\n', Qt::SkipEmptyParts);
       if (!found.isEmpty()) window = found.front();
       if (window.isEmpty()) QTest::qWait(100);
     }
@@ -128,12 +127,14 @@ class EndToEndTest : public ::testing::Test {
     QStringList candidates{""};
     for (int track = 1; track <= 3; ++track) {
       for (int second = 0; second < 15; ++second) {
-        candidates << QString("[%1] 00:%2").arg(track, 2, 10, QChar('0')).arg(second, 2, 10, QChar('0'));
+        candidates
+            << QString("[%1] 00:%2").arg(track, 2, 10, QChar('0')).arg(second, 2, 10, QChar('0'));
       }
     }
     for (const QString& candidate : candidates) {
       reference.Label3->setText(candidate);
-      const QImage drawn = reference.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+      const QImage drawn =
+          reference.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
       if (drawn.size() != screen.size()) return "size differs";
       qint64 differing = 0;
       for (int y = 0; y < drawn.height(); ++y) {
@@ -187,15 +188,17 @@ class EndToEndTest : public ::testing::Test {
   // True when the sink plays `track`'s tone rather than any other track's.
   ::testing::AssertionResult hears(int track) {
     const auto samples = record();
-    if (samples.size() < 22050) return ::testing::AssertionFailure() << "recorded too little: " << samples.size() << " " << recorderErrors.toStdString();
+    if (samples.size() < 22050)
+      return ::testing::AssertionFailure()
+             << "recorded too little: " << samples.size() << " " << recorderErrors.toStdString();
     const double wanted = powerAt(samples, tavrelo::testdisc::toneFrequency(track, 0));
     heardPower = wanted;
     for (int other = 1; other <= 3; ++other) {
       if (other == track) continue;
       const double unwanted = powerAt(samples, tavrelo::testdisc::toneFrequency(other, 0));
       if (wanted < 10 * unwanted) {
-        return ::testing::AssertionFailure()
-               << "track " << track << " tone " << wanted << ", track " << other << " tone " << unwanted;
+        return ::testing::AssertionFailure() << "track " << track << " tone " << wanted
+                                             << ", track " << other << " tone " << unwanted;
       }
     }
     return ::testing::AssertionSuccess();
@@ -209,7 +212,8 @@ class EndToEndTest : public ::testing::Test {
     xcb_connection_t* connection = x11->connection();
     const auto atom = [&](const char* name) {
       xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-          connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+          connection,
+          xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
           nullptr);
       const xcb_atom_t value = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
       std::free(reply);
@@ -234,8 +238,8 @@ class EndToEndTest : public ::testing::Test {
   }
 
   void saveScreen(const char* name) {
-    QGuiApplication::primaryScreen()->grabWindow(0).save(
-        QString(TAVRELO_E2E_OUTPUT_DIR) + "/" + name);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QString(TAVRELO_E2E_OUTPUT_DIR) + "/" +
+                                                         name);
   }
 
   QString recorderErrors;
@@ -260,12 +264,14 @@ TEST_F(EndToEndTest, PlayNextAndEjectShowAndSoundAsTheyShould) {
   click(reference.Command2);  // Play
   const QString playing = waitForStatus(QRegularExpression(R"(^\[01\] 00:0[1-9]$)"));
   saveScreen("end-to-end-playing.png");
-  EXPECT_TRUE(QRegularExpression(R"(^\[01\] 00:0[1-9]$)").match(playing).hasMatch()) << playing.toStdString();
+  EXPECT_TRUE(QRegularExpression(R"(^\[01\] 00:0[1-9]$)").match(playing).hasMatch())
+      << playing.toStdString();
   EXPECT_TRUE(hears(1));
 
   click(reference.Command3);  // Next
   const QString next = waitForStatus(QRegularExpression(R"(^\[02\] 00:0[0-9]$)"));
-  EXPECT_TRUE(QRegularExpression(R"(^\[02\] 00:0[0-9]$)").match(next).hasMatch()) << next.toStdString();
+  EXPECT_TRUE(QRegularExpression(R"(^\[02\] 00:0[0-9]$)").match(next).hasMatch())
+      << next.toStdString();
   EXPECT_TRUE(hears(2));
 
   click(reference.Command6);  // Eject

@@ -91,10 +91,10 @@ TEST_F(FrmAudioPlayerDesignTest, EveryControlHasItsPlaceTextAndTooltip) {
     QWidget* widget = control(d.name);
     ASSERT_NE(widget, nullptr);
     const int origin = d.inPanel ? inner : 0;
-    EXPECT_EQ(widget->parentWidget(), d.inPanel ? static_cast<QWidget*>(window.Picture1)
-                                                : static_cast<QWidget*>(&window));
-    EXPECT_EQ(widget->geometry(), QRect(origin + px(d.left), origin + px(d.top), px(d.width),
-                                        px(d.height)));
+    EXPECT_EQ(widget->parentWidget(),
+              d.inPanel ? static_cast<QWidget*>(window.Picture1) : static_cast<QWidget*>(&window));
+    EXPECT_EQ(widget->geometry(),
+              QRect(origin + px(d.left), origin + px(d.top), px(d.width), px(d.height)));
     EXPECT_EQ(widget->toolTip().toStdString(), d.tooltip);
     if (d.text == nullptr) continue;
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
@@ -106,9 +106,9 @@ TEST_F(FrmAudioPlayerDesignTest, EveryControlHasItsPlaceTextAndTooltip) {
 }
 
 TEST_F(FrmAudioPlayerDesignTest, PicturesColoursAndFontsAreThoseOfTheDesign) {
-  for (QPushButton* button : {window.Command1, window.Command2, window.Command3, window.Command4,
-                              window.Command5, window.Command6, window.Command7, window.Command8,
-                              window.Command9, window.Command10}) {
+  for (QPushButton* button :
+       {window.Command1, window.Command2, window.Command3, window.Command4, window.Command5,
+        window.Command6, window.Command7, window.Command8, window.Command9, window.Command10}) {
     SCOPED_TRACE(button->toolTip().toStdString());
     EXPECT_FALSE(button->icon().isNull());
     EXPECT_EQ(button->iconSize(), QSize(32, 32));
@@ -140,9 +140,9 @@ TEST_F(FrmAudioPlayerDesignTest, PicturesColoursAndFontsAreThoseOfTheDesign) {
   EXPECT_TRUE(window.Label1->autoFillBackground());  // opaque
   EXPECT_EQ(window.Label1->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
 
-  for (QWidget* widget : {static_cast<QWidget*>(window.Label1), static_cast<QWidget*>(window.Label2),
-                          static_cast<QWidget*>(window.CD().at(0)),
-                          static_cast<QWidget*>(window.Command1)}) {
+  for (QWidget* widget :
+       {static_cast<QWidget*>(window.Label1), static_cast<QWidget*>(window.Label2),
+        static_cast<QWidget*>(window.CD().at(0)), static_cast<QWidget*>(window.Command1)}) {
     EXPECT_EQ(widget->font().family(), "Liberation Sans");
     EXPECT_DOUBLE_EQ(widget->font().pointSizeF(), 8.25);
     EXPECT_FALSE(widget->font().bold());
@@ -150,10 +150,10 @@ TEST_F(FrmAudioPlayerDesignTest, PicturesColoursAndFontsAreThoseOfTheDesign) {
 }
 
 TEST_F(FrmAudioPlayerDesignTest, TabOrderRunsFromTheDriveButtonToThePanelAndLabelsTakeNoFocus) {
-  const std::vector<QWidget*> expected{
-      window.CD().at(0), window.Command1, window.Command2, window.Command3,
-      window.Command4,   window.Command5, window.Command6, window.Command7,
-      window.Command9,   window.Command10, window.Command8, window.Picture1};
+  const std::vector<QWidget*> expected{window.CD().at(0), window.Command1, window.Command2,
+                                       window.Command3,   window.Command4, window.Command5,
+                                       window.Command6,   window.Command7, window.Command9,
+                                       window.Command10,  window.Command8, window.Picture1};
   std::vector<QWidget*> order;
   QWidget* widget = expected.front();
   do {
@@ -161,8 +161,9 @@ TEST_F(FrmAudioPlayerDesignTest, TabOrderRunsFromTheDriveButtonToThePanelAndLabe
     widget = widget->nextInFocusChain();
   } while (widget != expected.front() && order.size() < 40);
   EXPECT_EQ(order, expected);
-  for (QWidget* label : {static_cast<QWidget*>(window.Label1), static_cast<QWidget*>(window.Label2),
-                         static_cast<QWidget*>(window.Label3), static_cast<QWidget*>(window.Image1)}) {
+  for (QWidget* label :
+       {static_cast<QWidget*>(window.Label1), static_cast<QWidget*>(window.Label2),
+        static_cast<QWidget*>(window.Label3), static_cast<QWidget*>(window.Image1)}) {
     EXPECT_EQ(label->focusPolicy(), Qt::NoFocus);
   }
 }

@@ -29,7 +29,10 @@ class FrmAudioPlayerTest : public ::testing::Test {
   void SetUp() override {
     tavrelo::win32::setEndForTesting([this] { ++ends; });
     tavrelo::win32::setInstanceCheckForTesting([this] { return otherInstance; });
-    useDrives({{"A:\\", 2, {}}, {"C:\\", 3, {}}, {"E:\\", kCd, {}}, {"F:\\", kCd, {}},
+    useDrives({{"A:\\", 2, {}},
+               {"C:\\", 3, {}},
+               {"E:\\", kCd, {}},
+               {"F:\\", kCd, {}},
                {"G:\\", kCd, {}}});
   }
   void TearDown() override {

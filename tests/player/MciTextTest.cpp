@@ -30,8 +30,8 @@ TEST(MciTextTest, IntegersAreWhole16BitDecimalNumbers) {
   EXPECT_EQ(parseInteger16("32767"), 32767);
   EXPECT_EQ(parseInteger16("+3"), 3);
   EXPECT_EQ(parseInteger16("007"), 7);
-  for (const char* bad : {"", " ", "32768", "-32769", "1a", "1 2", "0x10", "+-1", "+", "-",
-                          "1.5", "99999999999999999999"}) {
+  for (const char* bad : {"", " ", "32768", "-32769", "1a", "1 2", "0x10", "+-1", "+", "-", "1.5",
+                          "99999999999999999999"}) {
     EXPECT_FALSE(parseInteger16(bad).has_value()) << bad;
   }
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include "player/PictureFiles.h"
 #include "resources/Pictures.h"

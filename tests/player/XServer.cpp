@@ -26,8 +26,8 @@ XvfbServer::XvfbServer() {
   posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<std::string> args{"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24",
-                                "-nolisten", "tcp", "-dpi", "96"};
+  std::vector<std::string> args{"Xvfb",        "-displayfd", "3",   "-screen", "0",
+                                "1024x768x24", "-nolisten",  "tcp", "-dpi",    "96"};
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

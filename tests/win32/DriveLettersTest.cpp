@@ -43,9 +43,8 @@ class DriveStringsTest : public ::testing::Test {
  protected:
   void SetUp() override { tavrelo::win32::setLogicalDrivesForTesting(&table); }
   void TearDown() override { tavrelo::win32::setLogicalDrivesForTesting(nullptr); }
-  std::vector<LogicalDrive> table{{"C:\\", kDriveFixed, ""},
-                                  {"D:\\", kDriveCdrom, "/dev/sr0"},
-                                  {"e:\\", kDriveCdrom, "x.cue"}};
+  std::vector<LogicalDrive> table{
+      {"C:\\", kDriveFixed, ""}, {"D:\\", kDriveCdrom, "/dev/sr0"}, {"e:\\", kDriveCdrom, "x.cue"}};
 };
 
 TEST_F(DriveStringsTest, ListIsNulSeparatedAndCountsWithoutTheFinalNul) {
