@@ -92,9 +92,9 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder = folderPattern;
   std::filesystem::create_directory(folder / "xdg");
   ::chmod((folder / "xdg").c_str(), 0700);
-  tavrelo::testdisc::DiscSpec spec;
-  spec.tracks = tavrelo::testdisc::plainTracks(3, 5);
-  const auto disc = tavrelo::testdisc::writeDisc(folder, spec);
+  tavrelo::testdisc::DiscSpec layout;
+  layout.tracks = tavrelo::testdisc::plainTracks(3, 5);
+  const auto disc = tavrelo::testdisc::writeDisc(folder, layout);
   ::setenv("DISPLAY", server.display().c_str(), 1);
   ::setenv("QT_QPA_PLATFORM", "xcb", 1);
   ::setenv("XDG_RUNTIME_DIR", (folder / "xdg").c_str(), 1);

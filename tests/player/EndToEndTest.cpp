@@ -59,9 +59,9 @@ class EndToEndTest : public ::testing::Test {
     ASSERT_TRUE(folder.isValid());
     QDir(folder.path()).mkdir("xdg");
     ::chmod(QDir(folder.path()).filePath("xdg").toLocal8Bit().constData(), 0700);
-    tavrelo::testdisc::DiscSpec spec;
-    spec.tracks = tavrelo::testdisc::plainTracks(3, 20);
-    disc = tavrelo::testdisc::writeDisc(folder.path().toStdString(), spec);
+    tavrelo::testdisc::DiscSpec layout;
+    layout.tracks = tavrelo::testdisc::plainTracks(3, 20);
+    disc = tavrelo::testdisc::writeDisc(folder.path().toStdString(), layout);
     std::vector<std::string> warnings;
     const auto table = tavrelo::win32::buildDriveTable(tavrelo::disc::listPhysicalDrives(),
                                                        disc.cue.string(), warnings);
