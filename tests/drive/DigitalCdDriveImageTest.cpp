@@ -117,5 +117,35 @@ TEST(DigitalCdDriveImage, UnreadableSectorsOfAnImagePlayAsSilence) {
   EXPECT_EQ(after.position, boundary + 30);
 }
 
+TEST(DigitalCdDriveImage, TheImageTrayEjectsAndReloadsAtTrackOne) {
+  ImageDir dir;
+  const auto image = testdisc::writeDisc(
+      dir.path,
+      testdisc::DiscSpec{
+          .tracks = testdisc::plainTracks(2, 2), .format = {}, .style = {}, .baseName = "disc"});
+  auto nullSink = std::make_unique<audio::NullSink>();
+  audio::NullSink* sink = nullSink.get();
+  DigitalCdDrive drive(disc::openCueImageDrive(image.cue), std::move(nullSink));
+  const std::uint64_t loaded = drive.status().mediaGeneration;
+  ASSERT_EQ(drive.play(image.toc.tracks[1].start, image.toc.leadOut), DriveError::None);
+  sink->advance(kSector);
+  ASSERT_EQ(drive.openTray(), DriveError::None);
+  DriveStatus s = drive.status();
+  EXPECT_TRUE(s.trayOpen);
+  EXPECT_FALSE(s.mediaPresent);
+  EXPECT_EQ(s.audio, AudioStatus::Stopped);
+  EXPECT_FALSE(sink->running());
+  ASSERT_EQ(drive.closeTray(), DriveError::None);
+  s = drive.status();
+  EXPECT_FALSE(s.trayOpen);
+  EXPECT_TRUE(s.mediaPresent);
+  EXPECT_EQ(s.position, image.toc.tracks[0].start);
+  EXPECT_EQ(s.track, 1);
+  EXPECT_NE(s.mediaGeneration, loaded);
+  Toc toc;
+  EXPECT_EQ(drive.readToc(toc), DriveError::None);
+  EXPECT_EQ(toc, image.toc);
+}
+
 }  // namespace
 }  // namespace tavrelo::drive
