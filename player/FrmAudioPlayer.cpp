@@ -174,7 +174,17 @@ void FrmAudioPlayer::buildControls() {
   connect(Command9, &QPushButton::clicked, this, [this] { Command9_Click(); });
   connect(Command10, &QPushButton::clicked, this, [this] { Command10_Click(); });
 
+  // The designer names, for accessibility tools and anyone inspecting the window.
+  const std::pair<QObject*, const char*> names[] = {
+      {Command1, "Command1"},   {Command2, "Command2"}, {Command3, "Command3"},
+      {Command4, "Command4"},   {Command5, "Command5"}, {Command6, "Command6"},
+      {Command7, "Command7"},   {Command8, "Command8"}, {Command9, "Command9"},
+      {Command10, "Command10"}, {Picture1, "Picture1"}, {Image1, "Image1"},
+      {Label1, "Label1"},       {Label2, "Label2"},     {Label3, "Label3"}};
+  for (const auto& [control, name] : names) control->setObjectName(QString::fromLatin1(name));
+
   Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(1000);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
 }

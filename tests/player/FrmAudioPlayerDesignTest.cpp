@@ -90,6 +90,7 @@ TEST_F(FrmAudioPlayerDesignTest, EveryControlHasItsPlaceTextAndTooltip) {
     SCOPED_TRACE(d.name);
     QWidget* widget = control(d.name);
     ASSERT_NE(widget, nullptr);
+    EXPECT_EQ(widget->objectName().toStdString(), d.name);
     const int origin = d.inPanel ? inner : 0;
     EXPECT_EQ(widget->parentWidget(),
               d.inPanel ? static_cast<QWidget*>(window.Picture1) : static_cast<QWidget*>(&window));
