@@ -56,6 +56,8 @@ DigitalCdDrive::~DigitalCdDrive() {
   {
     std::lock_guard lock(mutex_);
     quit_ = true;
+    ++serial_;
+    liveSerial_ = serial_;
     sink_->stop();
   }
   wakeReader_.notify_all();
@@ -119,6 +121,7 @@ void DigitalCdDrive::stopSoundLocked() {
   sink_->stop();
   ring_.clear();
   ++serial_;
+  liveSerial_ = serial_;
   readDone_ = true;
   filling_ = false;
 }
@@ -394,8 +397,9 @@ void DigitalCdDrive::readJob(const ReadJob& job) {
   bool ok = false;
   {
     std::lock_guard sourceLock(sourceMutex_);
-    ok = readWithRetries(job.lba, job.count, buffer.data(), got, why);
+    ok = readWithRetries(job, buffer.data(), got, why);
   }
+  if (!ok && why.empty()) return;  // abandoned for a newer play
   if (!ok) {
     post(DriveEvent{.serial = job.serial, .kind = DriveEvent::Kind::SourceFailed, .reason = why});
     return;
@@ -413,10 +417,16 @@ void DigitalCdDrive::readJob(const ReadJob& job) {
   sink_->wake();
 }
 
-bool DigitalCdDrive::readWithRetries(Lba lba, int count, std::uint8_t* out, int& got,
+bool DigitalCdDrive::readWithRetries(const ReadJob& job, std::uint8_t* out, int& got,
                                      std::string& why) {
+  const Lba lba = job.lba;
+  const int count = job.count;
   const auto bytes = [](int sectors) { return static_cast<std::size_t>(sectors) * kSectorBytes; };
+  // A bad patch can take many slow attempts on a real drive; a stop, seek or
+  // tray move in the meantime should not wait for all of them.
+  const auto abandoned = [&] { return liveSerial_.load() != job.serial; };
   for (int attempt = 0; attempt <= options_.retries; ++attempt) {
+    if (attempt > 0 && abandoned()) return false;
     try {
       got = source_->readAudio(lba, count, {out, bytes(count)});
       unreadableRun_ = 0;
@@ -433,6 +443,7 @@ bool DigitalCdDrive::readWithRetries(Lba lba, int count, std::uint8_t* out, int&
     std::uint8_t* sector = out + bytes(i);
     bool read = false;
     for (int attempt = 0; attempt <= options_.retries && !read; ++attempt) {
+      if (abandoned()) return false;
       try {
         const int n = source_->readAudio(lba + i, 1, {sector, bytes(1)});
         if (n == 0) {  // past the lead-out: the disc is shorter than its TOC said

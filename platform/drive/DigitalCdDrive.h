@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -93,9 +94,10 @@ class DigitalCdDrive final : public CdDrive {
   void run();
   bool nextJobLocked(ReadJob& job);
   void readJob(const ReadJob& job);
-  // Reads with retries; unreadable sectors become silence. Returns false, with
-  // `why`, when the source is taken as gone.
-  bool readWithRetries(Lba lba, int count, std::uint8_t* out, int& got, std::string& why);
+  // Reads with retries; unreadable sectors become silence. Returns false with
+  // `why` when the source is taken as gone, with `why` empty when a newer play
+  // (or the drive's end) made the read pointless.
+  bool readWithRetries(const ReadJob& job, std::uint8_t* out, int& got, std::string& why);
   void checkEnd();
   void pollMedia();
   MediaSnapshot snapshotMedia();  // the caller holds sourceMutex_
@@ -135,6 +137,8 @@ class DigitalCdDrive final : public CdDrive {
 
   // Serialises every use of source_ (reads, polls, tray moves).
   std::mutex sourceMutex_;
+  // serial_ as the reader may read it between attempts without mutex_.
+  std::atomic<std::uint64_t> liveSerial_{1};
   // Reader thread only.
   std::uint64_t readerSerial_ = 0;
   int unreadableRun_ = 0;

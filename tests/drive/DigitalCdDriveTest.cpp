@@ -337,6 +337,19 @@ TEST(DigitalCdDrive, NoCallWaitsForADiscRead) {
   rig.faults->readDelayMs = 0;
 }
 
+TEST(DigitalCdDrive, ATrayMoveDoesNotWaitOutTheRetriesOfABadPatch) {
+  Rig rig;
+  for (Lba lba = 160; lba < 300; ++lba) rig.faults->makeUnreadable(lba);
+  rig.faults->readDelayMs = 30;  // a chunk of bad sectors now takes over two seconds
+  ASSERT_EQ(rig.drive->play(150, 2400), DriveError::None);
+  ASSERT_TRUE(waitUntil([&] { return rig.faults->reads.load() >= 20; }));
+  auto open = std::async(std::launch::async, [&] { return rig.drive->openTray(); });
+  ASSERT_EQ(open.wait_for(std::chrono::milliseconds(600)), std::future_status::ready);
+  EXPECT_EQ(open.get(), DriveError::None);
+  EXPECT_TRUE(rig.drive->status().trayOpen);
+  rig.faults->readDelayMs = 0;
+}
+
 TEST(DigitalCdDrive, CanBeDestroyedWhilePlaying) {
   for (int i = 0; i < 5; ++i) {
     Rig rig;
