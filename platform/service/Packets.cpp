@@ -1,5 +1,6 @@
 #include "platform/service/Packets.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -37,7 +38,9 @@ Fd connectPacketSocket(const std::filesystem::path& path, int& errnoOut, std::st
     return {};
   }
   std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
-  Fd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
+  // Non-blocking, so that a service whose backlog is full (or which stopped
+  // accepting) answers EAGAIN instead of holding the caller for ever.
+  Fd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!fd.valid()) {
     errnoOut = errno;
     error = std::string("socket: ") + std::strerror(errno);
@@ -50,6 +53,12 @@ Fd connectPacketSocket(const std::filesystem::path& path, int& errnoOut, std::st
   if (result != 0) {
     errnoOut = errno;
     error = "cannot connect to " + text + ": " + std::strerror(errno);
+    return {};
+  }
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    errnoOut = errno;
+    error = std::string("fcntl: ") + std::strerror(errno);
     return {};
   }
   errnoOut = 0;

@@ -31,7 +31,8 @@ class Fd {
 };
 
 // Connects to the socket at `path`. An invalid Fd and errno's text in `error`
-// on failure; `errnoOut` holds the code (ENOENT, ECONNREFUSED: nobody listens).
+// on failure; `errnoOut` holds the code (ENOENT, ECONNREFUSED: nobody listens;
+// EAGAIN: the listener's backlog is full). Never waits for the listener.
 Fd connectPacketSocket(const std::filesystem::path& path, int& errnoOut, std::string& error);
 
 // Sends one packet; never raises SIGPIPE. False when the peer is gone.
