@@ -7,6 +7,8 @@
 // starts its reader thread and its sound server thread.
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <cstring>
@@ -92,6 +94,12 @@ int main(int argc, char** argv) {
   options.factory = makeDrive;
   options.log = logLine;
   disc::setDiscLogger(logLine);
+  // The log (our stderr, appended to by every service started) starts over
+  // once it has grown past a megabyte.
+  struct stat log {};
+  if (::fstat(2, &log) == 0 && S_ISREG(log.st_mode) && log.st_size > (1 << 20)) {
+    if (::ftruncate(2, 0) == 0) logLine("log started over");
+  }
 
   struct sigaction stop {};
   stop.sa_handler = onStopSignal;

@@ -154,8 +154,10 @@ Fd connectToService(const ConnectOptions& options, std::string& error) {
       return {};
     }
     // Nobody listens: start a service; once more later, in case the first one
-    // met a service that was just ending and gave way to it.
-    if (starts < 2 && now >= nextStart) {
+    // met a service that was just ending and gave way to it. A busy service
+    // (EAGAIN) or one that hung up is only given time.
+    const bool nobody = !fd.valid() && (code == ENOENT || code == ECONNREFUSED);
+    if (nobody && starts < 2 && now >= nextStart) {
       const auto program = findServiceExecutable(error);
       if (!program) return {};
       if (!spawnDetached(*program, {}, *folder / kLogName, error)) return {};

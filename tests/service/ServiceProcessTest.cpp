@@ -291,6 +291,16 @@ TEST_F(ServiceProcess, TheServiceEndsWhenIdleButNotWhileAClientIsConnectedOrADis
   EXPECT_NE(log().find("idle for 1 s"), std::string::npos) << log();
 }
 
+TEST_F(ServiceProcess, ALogPastAMegabyteStartsOver) {
+  std::filesystem::create_directory(folder());
+  std::filesystem::permissions(folder(), std::filesystem::perms::owner_all);
+  std::ofstream(folder() / service::kLogName) << std::string(2 << 20, 'x');
+  startService({});
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socketPath()); }));
+  EXPECT_LT(std::filesystem::file_size(folder() / service::kLogName), 4096u);
+  EXPECT_NE(log().find("log started over"), std::string::npos);
+}
+
 TEST_F(ServiceProcess, ABrokenImageIsADriveWithNoDisc) {
   const auto sheet =
       testdisc::writeBrokenDisc(dir_.path() / "broken", testdisc::Breakage::NoTracks);
