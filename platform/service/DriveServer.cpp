@@ -1,6 +1,8 @@
 // Threads: one thread (the caller of runDriveService) accepts clients and
 // serves every request in turn; nothing here is shared with another thread.
 // The drives it holds run their own reader and sound threads behind CdDrive.
+// So a request that waits on a disc (opening a physical drive spins it up,
+// a tray takes a second or two to move) holds every other client that long.
 // A signal handler may set the stop flag, an atomic read once per poll.
 
 #include "platform/service/DriveServer.h"
