@@ -64,7 +64,8 @@ struct PulseSink::Impl {
 
   pa_stream* stream = nullptr;
   std::int64_t streamPulled = 0;
-  bool drained = false;
+  bool drained = false;      // the server has played out the finished stream...
+  pa_usec_t heardAllAt = 0;  // ...and its sink will have, by this rtclock time
   pa_operation* drainOp = nullptr;
 
   pa_usec_t clockOrigin = 0;
@@ -180,9 +181,9 @@ struct PulseSink::Impl {
     // One frame: play as soon as anything is there, and after an underrun
     // wait for data rather than run the clock over silence.
     attr.prebuf = kBytesPerFrame;
-    // Asked for in halves of the queue: half as many wake-ups as the server's
-    // default quarter, still a full half-queue of margin.
-    attr.minreq = attr.tlength / 2;
+    // Asked for in quarters: the server calls for more while three quarters
+    // of the queue still play, margin for a client thread that wakes late.
+    attr.minreq = attr.tlength / 4;
     attr.fragsize = static_cast<std::uint32_t>(-1);
     auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
@@ -247,11 +248,25 @@ struct PulseSink::Impl {
     if (!self->finished) ++self->stats.underflows;
   }
 
-  static void onDrained(pa_stream*, int success, void* user) {
+  // Drained means the server has handed the last frame to its sink, not that
+  // anyone heard it: the sink still holds its own latency's worth, which a
+  // fresh timing update tells. Stopping the stream earlier would cut the end.
+  static void onDrained(pa_stream* s, int success, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    unrefOperation(self->drainOp);
+    self->drainOp = success ? pa_stream_update_timing_info(s, &Impl::onDrainTiming, self) : nullptr;
+  }
+
+  static void onDrainTiming(pa_stream* s, int success, void* user) {
     auto* self = static_cast<Impl*>(user);
     unrefOperation(self->drainOp);
     self->drainOp = nullptr;
-    if (success) self->drained = true;
+    const pa_timing_info* timing = success ? pa_stream_get_timing_info(s) : nullptr;
+    const pa_usec_t sinkUsec = timing != nullptr
+                                   ? timing->sink_usec
+                                   : static_cast<pa_usec_t>(self->options.latencyMs) * 1000;
+    self->heardAllAt = pa_rtclock_now() + sinkUsec;
+    self->drained = true;
   }
 
   void markFinished() {
@@ -351,11 +366,17 @@ struct PulseSink::Impl {
     std::int64_t frames = heardBefore;
     if (stream != nullptr && pa_stream_get_state(stream) == PA_STREAM_READY) {
       pa_usec_t usec = 0;
+      std::int64_t played = 0;
+      if (pa_stream_get_time(stream, &usec) == 0)
+        played = std::min(usecToFrames(usec), streamPulled);
       if (drained) {
-        frames += streamPulled;
-      } else if (pa_stream_get_time(stream, &usec) == 0) {
-        frames += std::min(usecToFrames(usec), streamPulled);
+        // The server's clock stops when the stream runs out; count down the
+        // sink's latency instead.
+        const pa_usec_t now = pa_rtclock_now();
+        const std::int64_t left = now >= heardAllAt ? 0 : usecToFrames(heardAllAt - now);
+        played = std::max(played, streamPulled - left);
       }
+      frames += std::max<std::int64_t>(played, 0);
     }
     // The server's clock is interpolated; never let the position step back.
     lastHeard = std::max(lastHeard, frames);

@@ -12,7 +12,7 @@ struct PulseOptions {
   std::string server;  // "unix:/run/user/1000/pulse/native"; empty: libpulse's default
   std::string device;  // a sink name; empty: the server's default sink
   std::string appName = "Tavrelo 2";
-  int latencyMs = 80;  // what the server keeps queued; pause and stop act within this
+  int latencyMs = 100;  // what the server keeps queued; pause and stop act within this
   // Where the sink says why it has no sound (once per outage), one line without
   // a program prefix. Default: stderr, as "tavrelo: ...".
   std::function<void(const std::string&)> log;
