@@ -18,7 +18,7 @@
 #include "platform/mci/MciSession.h"
 #include "platform/service/RemoteCdDrive.h"
 #include "platform/service/RuntimeFolder.h"
-#include "tools/mcisend/ServiceDriveDirectory.h"
+#include "platform/win32/LetterDrives.h"
 #include "tools/testdisc/TestDisc.h"
 
 namespace {
@@ -61,7 +61,7 @@ void StatusPositionThroughService(benchmark::State& state) {
   World& w = world();
   std::vector<win32::LogicalDrive> table{{"C:\\", win32::kDriveFixed, {}},
                                          {"D:\\", win32::kDriveCdrom, w.disc.cue.string()}};
-  mci::MciSession session(std::make_shared<mcisend::ServiceDriveDirectory>(table));
+  mci::MciSession session(std::make_shared<win32::LetterDrives>(table));
   if (session.send("open D:\\ type cdaudio alias cd shareable").code != 0 ||
       session.send("set cd time format tmsf").code != 0 || session.send("play cd").code != 0) {
     state.SkipWithError("cannot open and play the image drive through the service");

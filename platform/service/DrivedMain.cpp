@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   }
 
   std::string error;
-  const auto folder = service::serviceRuntimeFolder(error);
+  const auto folder = service::runtimeFolder(error);
   if (!folder) {
     logLine("no runtime folder: " + error);
     return 1;

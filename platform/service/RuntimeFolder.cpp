@@ -34,7 +34,7 @@ bool prepareRuntimeFolder(const std::filesystem::path& folder, std::string& erro
   return true;
 }
 
-std::optional<std::filesystem::path> serviceRuntimeFolder(std::string& error) {
+std::optional<std::filesystem::path> runtimeFolder(std::string& error) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && runtime[0] == '/') {
     const std::filesystem::path folder = std::filesystem::path(runtime) / "tavrelo2";

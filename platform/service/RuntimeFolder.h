@@ -11,7 +11,7 @@ namespace tavrelo::service {
 // /tmp/tavrelo2-<uid>. Created with mode 0700 when missing; refused (nullopt,
 // `error` says why) when it is not a real folder of this user or when group
 // or others have any access to it. Plain C++, so the service can use it too.
-std::optional<std::filesystem::path> serviceRuntimeFolder(std::string& error);
+std::optional<std::filesystem::path> runtimeFolder(std::string& error);
 
 // Creates `folder` (mode 0700) when missing and checks it as above: true when
 // it is a real folder of this user that no one else may enter.

@@ -126,7 +126,7 @@ bool spawnDetached(const std::filesystem::path& program, const std::vector<std::
 }
 
 Fd connectToService(const ConnectOptions& options, std::string& error) {
-  const auto folder = serviceRuntimeFolder(error);
+  const auto folder = runtimeFolder(error);
   if (!folder) return {};
   const auto socketPath = *folder / kSocketName;
   const auto deadline =

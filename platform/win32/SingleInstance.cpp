@@ -11,41 +11,13 @@
 #include <iostream>
 #include <utility>
 
+#include "platform/service/RuntimeFolder.h"
+
 namespace tavrelo::win32 {
 namespace {
 
 std::string systemError(const std::string& what, int code) {
   return what + ": " + std::strerror(code);
-}
-
-// A folder we may keep a lock in: ours, a real folder, no access for others.
-bool checkFolder(const std::filesystem::path& folder, std::string& error) {
-  struct stat info {};
-  if (::lstat(folder.c_str(), &info) != 0) {
-    error = systemError(folder.string(), errno);
-    return false;
-  }
-  if (!S_ISDIR(info.st_mode)) {
-    error = folder.string() + " is not a folder";
-    return false;
-  }
-  if (info.st_uid != ::geteuid()) {
-    error = folder.string() + " belongs to another user";
-    return false;
-  }
-  if ((info.st_mode & 077) != 0) {
-    error = folder.string() + " is open to other users (mode must be 0700)";
-    return false;
-  }
-  return true;
-}
-
-bool makeFolder(const std::filesystem::path& folder, std::string& error) {
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    error = systemError("cannot create " + folder.string(), errno);
-    return false;
-  }
-  return checkFolder(folder, error);
 }
 
 std::function<bool()>& testCheck() {
@@ -54,17 +26,6 @@ std::function<bool()>& testCheck() {
 }
 
 }  // namespace
-
-std::optional<std::filesystem::path> runtimeFolder(std::string& error) {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') {
-    const std::filesystem::path folder = std::filesystem::path(runtime) / "tavrelo2";
-    if (makeFolder(folder, error)) return folder;
-  }
-  const std::filesystem::path fallback = "/tmp/tavrelo2-" + std::to_string(::geteuid());
-  if (makeFolder(fallback, error)) return fallback;
-  return std::nullopt;
-}
 
 InstanceLock::Outcome InstanceLock::tryAcquire(const std::filesystem::path& file,
                                                std::optional<InstanceLock>& lock,
@@ -107,7 +68,7 @@ bool anotherInstanceRunning() {
   static const bool running = [] {
     static std::optional<InstanceLock> held;  // kept until the process ends
     std::string error;
-    const auto folder = runtimeFolder(error);
+    const auto folder = service::runtimeFolder(error);
     if (folder) {
       switch (InstanceLock::tryAcquire(*folder / "instance.lock", held, error)) {
         case InstanceLock::Outcome::Acquired:

@@ -7,12 +7,6 @@
 
 namespace tavrelo::win32 {
 
-// The per-user folder for the program's runtime files:
-// $XDG_RUNTIME_DIR/tavrelo2, else /tmp/tavrelo2-<uid>. Created with mode 0700
-// when missing; refused (nullopt, `error` says why) when it is not a real
-// folder of this user or when group or others have any access to it.
-std::optional<std::filesystem::path> runtimeFolder(std::string& error);
-
 // An advisory lock (flock) on a file; released when the object goes (or the
 // process ends, however it ends).
 class InstanceLock {

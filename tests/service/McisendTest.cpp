@@ -9,7 +9,7 @@
 #include "tests/support/FakeCdDrive.h"
 #include "tests/support/ManualClock.h"
 #include "tools/mcisend/Mcisend.h"
-#include "tools/mcisend/ServiceDriveDirectory.h"
+#include "platform/win32/LetterDrives.h"
 
 namespace tavrelo::servicetest {
 namespace {
@@ -175,8 +175,9 @@ TEST_F(McisendTool, TheDiscPlaysOnAfterTheToolEndsUntilAStop) {
 
 // The MCI layer over the service, as the program has it, when the service dies.
 TEST_F(McisendTool, ALostServiceIsADeviceErrorThenNoMediaUntilTheDriveIsOpenedAgain) {
-  auto drives = std::make_shared<mcisend::ServiceDriveDirectory>(
-      mcisend::ServiceDriveDirectory::systemTable());
+  std::vector<std::string> warnings;
+  auto drives = std::make_shared<win32::LetterDrives>(
+      win32::buildDriveTable({}, disc_.cue.string(), warnings));
   mci::MciSession session(drives);
   ASSERT_EQ(session.send("open D:\\ type cdaudio alias cd shareable").code, 0u);
   ASSERT_EQ(session.send("play cd").code, 0u);

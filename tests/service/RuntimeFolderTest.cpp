@@ -70,7 +70,7 @@ TEST(RuntimeFolder, LivesUnderXdgRuntimeDirWhenThatIsAnAbsolutePath) {
   const std::string saved = old ? old : "";
   ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
   std::string error;
-  const auto folder = serviceRuntimeFolder(error);
+  const auto folder = runtimeFolder(error);
   if (old) {
     ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
   } else {

@@ -48,38 +48,6 @@ class RuntimeDirTest : public ::testing::Test {
   bool hadRuntime = false;
 };
 
-TEST_F(RuntimeDirTest, TheFolderIsMadePrivateUnderTheRuntimeDir) {
-  std::string error;
-  const auto folder = tavrelo::win32::runtimeFolder(error);
-  ASSERT_TRUE(folder.has_value()) << error;
-  EXPECT_EQ(*folder, root / "tavrelo2");
-  EXPECT_EQ(mode(*folder), 0700u);
-  EXPECT_EQ(tavrelo::win32::runtimeFolder(error), folder);  // found again as it is
-}
-
-TEST_F(RuntimeDirTest, AFolderOpenToOthersOrNotAFolderIsRefused) {
-  const fs::path fallback = "/tmp/tavrelo2-" + std::to_string(::geteuid());
-  ASSERT_EQ(::mkdir((root / "tavrelo2").c_str(), 0755), 0);
-  ::chmod((root / "tavrelo2").c_str(), 0755);
-  std::string error;
-  auto folder = tavrelo::win32::runtimeFolder(error);
-  EXPECT_NE(error.find("mode must be 0700"), std::string::npos) << error;
-  if (folder) {
-    EXPECT_EQ(*folder, fallback);  // the private /tmp folder instead
-  }
-
-  fs::remove(root / "tavrelo2");
-  fs::create_directory(root / "real");
-  fs::permissions(root / "real", fs::perms::owner_all, fs::perm_options::replace);
-  fs::create_directory_symlink(root / "real", root / "tavrelo2");
-  error.clear();
-  folder = tavrelo::win32::runtimeFolder(error);
-  EXPECT_NE(error.find("is not a folder"), std::string::npos) << error;
-  if (folder) {
-    EXPECT_EQ(*folder, fallback);
-  }
-}
-
 TEST_F(RuntimeDirTest, TheLockIsHeldOnceAndFreedWithItsOwner) {
   const fs::path file = root / "instance.lock";
   std::string error;

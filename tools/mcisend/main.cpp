@@ -6,15 +6,13 @@
 
 #include "platform/mci/MciSession.h"
 #include "tools/mcisend/Mcisend.h"
-#include "tools/mcisend/ServiceDriveDirectory.h"
+#include "platform/win32/LetterDrives.h"
 
 int main(int argc, char** argv) {
   using namespace tavrelo;
   const std::vector<std::string> args(argv + 1, argv + argc);
   int code = 0;
   if (mcisend::handleOptions(args, std::cout, std::cerr, code)) return code;
-  auto drives = std::make_shared<mcisend::ServiceDriveDirectory>(
-      mcisend::ServiceDriveDirectory::systemTable());
-  mci::MciSession session(drives);
+  mci::MciSession session(std::make_shared<win32::LetterDrives>());
   return mcisend::runMcisend(args, std::cin, std::cout, std::cerr, session);
 }

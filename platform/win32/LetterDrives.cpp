@@ -1,0 +1,46 @@
+#include "platform/win32/LetterDrives.h"
+
+#include <cctype>
+#include <iostream>
+
+namespace tavrelo::win32 {
+namespace {
+
+char upperCase(char letter) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+}
+
+}  // namespace
+
+LetterDrives::LetterDrives(std::optional<std::vector<LogicalDrive>> table,
+                           service::ConnectOptions options)
+    : table_(std::move(table)), drives_(options) {}
+
+const std::vector<LogicalDrive>& LetterDrives::table() const {
+  return table_ ? *table_ : logicalDrives();
+}
+
+std::shared_ptr<drive::CdDrive> LetterDrives::cdDrive(char letter) {
+  const char upper = upperCase(letter);
+  for (const LogicalDrive& entry : table()) {
+    if (entry.type != kDriveCdrom || entry.root.empty() || upperCase(entry.root[0]) != upper) {
+      continue;
+    }
+    auto drive = drives_.drive(service::DriveSource::fromPath(entry.source).absolute());
+    if (!drive->connected() && told_.insert(upper).second) {
+      std::cerr << entry.root << " is unavailable: " << drive->lastError() << '\n';
+    }
+    return drive;
+  }
+  return nullptr;
+}
+
+std::vector<char> LetterDrives::cdDriveLetters() {
+  std::vector<char> letters;
+  for (const LogicalDrive& entry : table()) {
+    if (entry.type == kDriveCdrom && !entry.root.empty()) letters.push_back(upperCase(entry.root[0]));
+  }
+  return letters;
+}
+
+}  // namespace tavrelo::win32
