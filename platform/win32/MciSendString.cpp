@@ -18,20 +18,22 @@ void setMciChannel(MciChannel* replacement) {
 
 }  // namespace tavrelo::win32
 
-// As winmm: the reply starts out empty, so a failed query never leaves an
-// earlier reply in the caller's buffer; nothing thrown below crosses this call.
+// The session under the call owns the reply's rules (empty after an error;
+// 268 leaves a buffer that is too small untouched, as Windows NT does); this
+// edge only keeps C++ exceptions from crossing into the caller.
 MCIERROR mciSendStringA(LPCSTR lpstrCommand, LPSTR lpstrReturnString, UINT uReturnLength,
                         HWND hwndCallback) {
   using namespace tavrelo::win32;
   if (lpstrReturnString == nullptr) uReturnLength = 0;
-  if (uReturnLength > 0) lpstrReturnString[0] = '\0';
-  if (lpstrCommand == nullptr || *lpstrCommand == '\0') return kMciErrMissingCommandString;
+  if (lpstrCommand == nullptr || *lpstrCommand == '\0') {
+    if (uReturnLength > 0) lpstrReturnString[0] = '\0';
+    return kMciErrMissingCommandString;
+  }
   try {
-    MciChannel& channel = replacementChannel != nullptr ? *replacementChannel : processMciChannel();
-    const MCIERROR code = channel.send(
-        lpstrCommand, uReturnLength > 0 ? lpstrReturnString : nullptr, uReturnLength, hwndCallback);
-    if (uReturnLength > 0) lpstrReturnString[uReturnLength - 1] = '\0';
-    return code;
+    MciChannel& channel =
+        replacementChannel != nullptr ? *replacementChannel : processMciChannel();
+    return channel.send(lpstrCommand, uReturnLength > 0 ? lpstrReturnString : nullptr,
+                        uReturnLength, hwndCallback);
   } catch (const std::exception&) {
     if (uReturnLength > 0) lpstrReturnString[0] = '\0';
     return kMciErrInternal;

@@ -27,7 +27,9 @@ class RecordingMciChannel final : public win32::MciChannel {
   RecordingMciChannel& operator=(const RecordingMciChannel&) = delete;
 
   // Replies to `command`, used in turn; the last one stays. A command with no
-  // reply gets none written and the code `failureCode`.
+  // reply gets the empty reply and the code `failureCode`. As the real
+  // session does, a reply that does not fit answers 268 and leaves the buffer
+  // as it was.
   void reply(const std::string& command, std::vector<std::string> texts) {
     replies_[command] = std::deque<std::string>(texts.begin(), texts.end());
   }
@@ -48,13 +50,16 @@ class RecordingMciChannel final : public win32::MciChannel {
   MCIERROR send(const std::string& command, char* reply, UINT replyLength, HWND) override {
     sent.push_back({command, replyLength});
     const auto found = replies_.find(command);
-    if (found == replies_.end() || found->second.empty()) return failureCode;
+    if (found == replies_.end() || found->second.empty()) {
+      if (reply != nullptr && replyLength > 0) reply[0] = '\0';
+      return failureCode;
+    }
     const std::string text = found->second.front();
     if (found->second.size() > 1) found->second.pop_front();
     if (reply != nullptr && replyLength > 0) {
-      const std::size_t count = std::min<std::size_t>(text.size(), replyLength - 1);
-      std::memcpy(reply, text.data(), count);
-      reply[count] = '\0';
+      constexpr MCIERROR kParamOverflow = 268;
+      if (text.size() >= replyLength) return kParamOverflow;
+      std::memcpy(reply, text.data(), text.size() + 1);
     }
     return 0;
   }
