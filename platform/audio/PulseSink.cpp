@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -41,13 +42,48 @@ void unrefOperation(pa_operation* op) {
   if (op != nullptr) pa_operation_unref(op);
 }
 
+// Owners of libpulse's handles. Each takes its callbacks away before letting
+// go, so nothing calls back into a sink that is done with the handle.
+struct LoopCloser {
+  void operator()(pa_threaded_mainloop* loop) const {
+    pa_threaded_mainloop_stop(loop);  // never with the loop's lock held
+    pa_threaded_mainloop_free(loop);
+  }
+};
+struct ContextCloser {
+  void operator()(pa_context* context) const {
+    pa_context_set_state_callback(context, nullptr, nullptr);
+    pa_context_disconnect(context);
+    pa_context_unref(context);
+  }
+};
+struct StreamCloser {
+  void operator()(pa_stream* stream) const {
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_set_write_callback(stream, nullptr, nullptr);
+    pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+  }
+};
+struct OperationCanceller {
+  void operator()(pa_operation* op) const {
+    pa_operation_cancel(op);
+    pa_operation_unref(op);
+  }
+};
+using LoopPtr = std::unique_ptr<pa_threaded_mainloop, LoopCloser>;
+using ContextPtr = std::unique_ptr<pa_context, ContextCloser>;
+using StreamPtr = std::unique_ptr<pa_stream, StreamCloser>;
+using OperationPtr = std::unique_ptr<pa_operation, OperationCanceller>;
+
 }  // namespace
 
 struct PulseSink::Impl {
   PulseOptions options;
-  pa_threaded_mainloop* loop = nullptr;
+  LoopPtr loop;
   pa_mainloop_api* api = nullptr;
-  pa_context* context = nullptr;
+  ContextPtr context;
   bool ready = false;  // context connected
   bool everReady = false;
   bool down = false;  // an outage has been logged and not yet ended
@@ -62,11 +98,11 @@ struct PulseSink::Impl {
   std::int64_t heardBefore = 0;  // frames already heard through earlier pa_streams or the clock
   std::int64_t lastHeard = 0;
 
-  pa_stream* stream = nullptr;
+  StreamPtr stream;
   std::int64_t streamPulled = 0;
   bool drained = false;      // the server has played out the finished stream...
   pa_usec_t heardAllAt = 0;  // ...and its sink will have, by this rtclock time
-  pa_operation* drainOp = nullptr;
+  OperationPtr drainOp;      // the drain, then the timing update after it
 
   pa_usec_t clockOrigin = 0;
   std::int64_t clockDue = 0;
@@ -85,16 +121,16 @@ struct PulseSink::Impl {
   // --- connection ---
 
   void connect() {
-    context = pa_context_new(api, options.appName.c_str());
+    context.reset(pa_context_new(api, options.appName.c_str()));
     if (context == nullptr) {
       reportDown("libpulse could not make a context");
       scheduleRetry();
       return;
     }
-    pa_context_set_state_callback(context, &Impl::onContextState, this);
+    pa_context_set_state_callback(context.get(), &Impl::onContextState, this);
     const char* server = options.server.empty() ? nullptr : options.server.c_str();
-    if (pa_context_connect(context, server, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-      reportDown(pa_strerror(pa_context_errno(context)));
+    if (pa_context_connect(context.get(), server, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+      reportDown(pa_strerror(pa_context_errno(context.get())));
       dropContext();
       startClockIfNeeded();
       scheduleRetry();
@@ -102,11 +138,7 @@ struct PulseSink::Impl {
   }
 
   void dropContext() {
-    if (context == nullptr) return;
-    pa_context_set_state_callback(context, nullptr, nullptr);
-    pa_context_disconnect(context);
-    pa_context_unref(context);
-    context = nullptr;
+    context.reset();
     ready = false;
   }
 
@@ -161,19 +193,19 @@ struct PulseSink::Impl {
 
   void openStream() {
     const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, kChannels};
-    stream = pa_stream_new(context, "CD", &spec, nullptr);
+    stream.reset(pa_stream_new(context.get(), "CD", &spec, nullptr));
     if (stream == nullptr) {
       log(std::string("the sound server refused a stream: ") +
-          pa_strerror(pa_context_errno(context)));
+          pa_strerror(pa_context_errno(context.get())));
       down = true;
       startClockIfNeeded();
       return;
     }
     streamPulled = 0;
     drained = false;
-    pa_stream_set_state_callback(stream, &Impl::onStreamState, this);
-    pa_stream_set_write_callback(stream, &Impl::onWritable, this);
-    pa_stream_set_underflow_callback(stream, &Impl::onUnderflow, this);
+    pa_stream_set_state_callback(stream.get(), &Impl::onStreamState, this);
+    pa_stream_set_write_callback(stream.get(), &Impl::onWritable, this);
+    pa_stream_set_underflow_callback(stream.get(), &Impl::onUnderflow, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(
@@ -189,9 +221,9 @@ struct PulseSink::Impl {
         PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
     if (paused) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
     const char* device = options.device.empty() ? nullptr : options.device.c_str();
-    if (pa_stream_connect_playback(stream, device, &attr, flags, nullptr, nullptr) < 0) {
+    if (pa_stream_connect_playback(stream.get(), device, &attr, flags, nullptr, nullptr) < 0) {
       log(std::string("could not play to the sound server: ") +
-          pa_strerror(pa_context_errno(context)));
+          pa_strerror(pa_context_errno(context.get())));
       down = true;
       closeStream();
       startClockIfNeeded();
@@ -204,22 +236,13 @@ struct PulseSink::Impl {
     if (stream == nullptr) return;
     heardBefore += streamPulled;
     streamPulled = 0;
-    if (drainOp != nullptr) {
-      pa_operation_cancel(drainOp);
-      pa_operation_unref(drainOp);
-      drainOp = nullptr;
-    }
-    pa_stream_set_state_callback(stream, nullptr, nullptr);
-    pa_stream_set_write_callback(stream, nullptr, nullptr);
-    pa_stream_set_underflow_callback(stream, nullptr, nullptr);
-    pa_stream_disconnect(stream);
-    pa_stream_unref(stream);
-    stream = nullptr;
+    drainOp.reset();
+    stream.reset();
   }
 
   static void onStreamState(pa_stream* s, void* user) {
     auto* self = static_cast<Impl*>(user);
-    if (s != self->stream) return;
+    if (s != self->stream.get()) return;
     const pa_stream_state_t state = pa_stream_get_state(s);
     if (state == PA_STREAM_READY) {
       // A pause or resume that came while the stream was being made could not
@@ -227,9 +250,10 @@ struct PulseSink::Impl {
       unrefOperation(pa_stream_cork(s, self->paused ? 1 : 0, nullptr, nullptr));
       self->writeSome();
     } else if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
-      if (self->context != nullptr && pa_context_get_state(self->context) == PA_CONTEXT_READY) {
+      if (self->context != nullptr &&
+          pa_context_get_state(self->context.get()) == PA_CONTEXT_READY) {
         self->log(std::string("the sound stream failed: ") +
-                  pa_strerror(pa_context_errno(self->context)));
+                  pa_strerror(pa_context_errno(self->context.get())));
         // Start over on a fresh connection rather than loop on a broken one.
         self->ready = false;
         self->down = true;
@@ -253,14 +277,13 @@ struct PulseSink::Impl {
   // fresh timing update tells. Stopping the stream earlier would cut the end.
   static void onDrained(pa_stream* s, int success, void* user) {
     auto* self = static_cast<Impl*>(user);
-    unrefOperation(self->drainOp);
-    self->drainOp = success ? pa_stream_update_timing_info(s, &Impl::onDrainTiming, self) : nullptr;
+    unrefOperation(self->drainOp.release());  // finishing: nothing to cancel
+    if (success) self->drainOp.reset(pa_stream_update_timing_info(s, &Impl::onDrainTiming, self));
   }
 
   static void onDrainTiming(pa_stream* s, int success, void* user) {
     auto* self = static_cast<Impl*>(user);
-    unrefOperation(self->drainOp);
-    self->drainOp = nullptr;
+    unrefOperation(self->drainOp.release());
     const pa_timing_info* timing = success ? pa_stream_get_timing_info(s) : nullptr;
     const pa_usec_t sinkUsec = timing != nullptr
                                    ? timing->sink_usec
@@ -272,7 +295,7 @@ struct PulseSink::Impl {
   void markFinished() {
     finished = true;
     if (stream != nullptr && drainOp == nullptr && !drained) {
-      drainOp = pa_stream_drain(stream, &Impl::onDrained, this);
+      drainOp.reset(pa_stream_drain(stream.get(), &Impl::onDrained, this));
     }
   }
 
@@ -280,19 +303,19 @@ struct PulseSink::Impl {
   // from commands, so data sent right after a cork could still be played.
   void writeSome() {
     if (stream == nullptr || source == nullptr || finished || paused) return;
-    if (pa_stream_get_state(stream) != PA_STREAM_READY) return;
-    std::size_t room = pa_stream_writable_size(stream);
+    if (pa_stream_get_state(stream.get()) != PA_STREAM_READY) return;
+    std::size_t room = pa_stream_writable_size(stream.get());
     if (room == static_cast<std::size_t>(-1)) return;
     while (room >= kBytesPerFrame) {
       void* data = nullptr;
       std::size_t length = room;
-      if (pa_stream_begin_write(stream, &data, &length) < 0 || data == nullptr) return;
+      if (pa_stream_begin_write(stream.get(), &data, &length) < 0 || data == nullptr) return;
       length -= length % kBytesPerFrame;
       const PullResult got = source->pull({static_cast<std::uint8_t*>(data), length});
       if (got.bytes == 0) {
-        pa_stream_cancel_write(stream);
+        pa_stream_cancel_write(stream.get());
       } else {
-        pa_stream_write(stream, data, got.bytes, nullptr, 0, PA_SEEK_RELATIVE);
+        pa_stream_write(stream.get(), data, got.bytes, nullptr, 0, PA_SEEK_RELATIVE);
         const auto frames = static_cast<std::int64_t>(got.bytes / kBytesPerFrame);
         streamPulled += frames;
         stats.framesWritten += frames;
@@ -364,10 +387,10 @@ struct PulseSink::Impl {
 
   std::int64_t heard() {
     std::int64_t frames = heardBefore;
-    if (stream != nullptr && pa_stream_get_state(stream) == PA_STREAM_READY) {
+    if (stream != nullptr && pa_stream_get_state(stream.get()) == PA_STREAM_READY) {
       pa_usec_t usec = 0;
       std::int64_t played = 0;
-      if (pa_stream_get_time(stream, &usec) == 0)
+      if (pa_stream_get_time(stream.get(), &usec) == 0)
         played = std::min(usecToFrames(usec), streamPulled);
       if (drained) {
         // The server's clock stops when the stream runs out; count down the
@@ -396,32 +419,30 @@ struct PulseSink::Impl {
 
 PulseSink::PulseSink(PulseOptions options) : impl_(std::make_unique<Impl>()) {
   impl_->options = std::move(options);
-  impl_->loop = pa_threaded_mainloop_new();
+  impl_->loop.reset(pa_threaded_mainloop_new());
   if (impl_->loop == nullptr) throw std::runtime_error("libpulse: no main loop");
-  impl_->api = pa_threaded_mainloop_get_api(impl_->loop);
-  pa_threaded_mainloop_set_name(impl_->loop, "tavrelo-pulse");
-  if (pa_threaded_mainloop_start(impl_->loop) < 0) {
-    pa_threaded_mainloop_free(impl_->loop);
+  impl_->api = pa_threaded_mainloop_get_api(impl_->loop.get());
+  pa_threaded_mainloop_set_name(impl_->loop.get(), "tavrelo-pulse");
+  if (pa_threaded_mainloop_start(impl_->loop.get()) < 0) {
     throw std::runtime_error("libpulse: the main loop did not start");
   }
-  LoopLock lock(impl_->loop);
+  LoopLock lock(impl_->loop.get());
   impl_->connect();
 }
 
 PulseSink::~PulseSink() {
   {
-    LoopLock lock(impl_->loop);
+    LoopLock lock(impl_->loop.get());
     impl_->endSession();
     if (impl_->retryTimer != nullptr) impl_->api->time_free(impl_->retryTimer);
     impl_->retryTimer = nullptr;
     impl_->dropContext();
   }
-  pa_threaded_mainloop_stop(impl_->loop);
-  pa_threaded_mainloop_free(impl_->loop);
+  impl_->loop.reset();
 }
 
 void PulseSink::start(FrameSource& source, bool paused) {
-  LoopLock lock(impl_->loop);
+  LoopLock lock(impl_->loop.get());
   impl_->endSession();
   impl_->source = &source;
   impl_->paused = paused;
@@ -433,11 +454,11 @@ void PulseSink::start(FrameSource& source, bool paused) {
 }
 
 void PulseSink::pause() {
-  LoopLock lock(impl_->loop);
+  LoopLock lock(impl_->loop.get());
   if (impl_->source == nullptr || impl_->paused) return;
   impl_->paused = true;
   if (impl_->stream != nullptr) {
-    unrefOperation(pa_stream_cork(impl_->stream, 1, nullptr, nullptr));
+    unrefOperation(pa_stream_cork(impl_->stream.get(), 1, nullptr, nullptr));
   } else {
     impl_->consumeOnClock();
     impl_->stopClock();
@@ -445,11 +466,11 @@ void PulseSink::pause() {
 }
 
 void PulseSink::resume() {
-  LoopLock lock(impl_->loop);
+  LoopLock lock(impl_->loop.get());
   if (impl_->source == nullptr || !impl_->paused) return;
   impl_->paused = false;
   if (impl_->stream != nullptr) {
-    unrefOperation(pa_stream_cork(impl_->stream, 0, nullptr, nullptr));
+    unrefOperation(pa_stream_cork(impl_->stream.get(), 0, nullptr, nullptr));
     impl_->writeSome();
   } else {
     impl_->startClockIfNeeded();
@@ -457,27 +478,27 @@ void PulseSink::resume() {
 }
 
 void PulseSink::stop() {
-  LoopLock lock(impl_->loop);
+  LoopLock lock(impl_->loop.get());
   impl_->endSession();
 }
 
 void PulseSink::wake() {
-  LoopLock lock(impl_->loop);
+  LoopLock lock(impl_->loop.get());
   impl_->writeSome();
 }
 
 std::int64_t PulseSink::heardFrames() {
-  LoopLock lock(impl_->loop);
+  LoopLock lock(impl_->loop.get());
   return impl_->heard();
 }
 
 SinkStats PulseSink::stats() {
-  LoopLock lock(impl_->loop);
+  LoopLock lock(impl_->loop.get());
   return impl_->stats;
 }
 
 bool PulseSink::connected() {
-  LoopLock lock(impl_->loop);
+  LoopLock lock(impl_->loop.get());
   return impl_->ready;
 }
 
