@@ -127,9 +127,9 @@ std::optional<Flag> itemByNumber(std::uint32_t n) {
   }
 }
 
-std::size_t wordCount(const FlagSpec& spec) {
+std::size_t wordCount(const FlagSpec& flagSpec) {
   std::size_t n = 0;
-  while (n < spec.words.size() && !spec.words[n].empty()) ++n;
+  while (n < flagSpec.words.size() && !flagSpec.words[n].empty()) ++n;
   return n;
 }
 
@@ -206,16 +206,16 @@ class FlagParser {
     std::size_t i = 2;
     while (i < tokens_.size()) {
       std::size_t length = 0;
-      const FlagSpec* spec = longestMatch(i, length);
-      if (spec == nullptr) {
+      const FlagSpec* flagSpec = longestMatch(i, length);
+      if (flagSpec == nullptr) {
         const std::uint32_t code = unknownWord(tokens_[i]);
         if (code != err::kNone) return code;
         ++i;
         continue;
       }
       i += length;
-      if (const std::uint32_t code = mark(spec->flag, spec->group)) return code;
-      if (const std::uint32_t code = takeArgument(*spec, i)) return code;
+      if (const std::uint32_t code = mark(flagSpec->flag, flagSpec->group)) return code;
+      if (const std::uint32_t code = takeArgument(*flagSpec, i)) return code;
     }
     return validate();
   }
@@ -223,18 +223,18 @@ class FlagParser {
  private:
   const FlagSpec* longestMatch(std::size_t at, std::size_t& length) const {
     const FlagSpec* best = nullptr;
-    auto consider = [&](const FlagSpec& spec) {
-      const std::size_t n = wordCount(spec);
+    auto consider = [&](const FlagSpec& flagSpec) {
+      const std::size_t n = wordCount(flagSpec);
       if (n <= length || at + n > tokens_.size()) return;
       for (std::size_t k = 0; k < n; ++k) {
         const Token& token = tokens_[at + k];
-        if (token.quoted || !equalsIgnoreCase(token.text, spec.words[k])) return;
+        if (token.quoted || !equalsIgnoreCase(token.text, flagSpec.words[k])) return;
       }
-      best = &spec;
+      best = &flagSpec;
       length = n;
     };
-    for (const FlagSpec& spec : kCommon) consider(spec);
-    for (const FlagSpec& spec : verbFlags_) consider(spec);
+    for (const FlagSpec& flagSpec : kCommon) consider(flagSpec);
+    for (const FlagSpec& flagSpec : verbFlags_) consider(flagSpec);
     return best;
   }
 
@@ -298,10 +298,10 @@ class FlagParser {
     }
   }
 
-  std::uint32_t takeArgument(const FlagSpec& spec, std::size_t& i) {
-    if (spec.arg == Arg::None) return err::kNone;
+  std::uint32_t takeArgument(const FlagSpec& flagSpec, std::size_t& i) {
+    if (flagSpec.arg == Arg::None) return err::kNone;
     if (i >= tokens_.size()) {
-      switch (spec.arg) {
+      switch (flagSpec.arg) {
         case Arg::Integer:
           return err::kBadInteger;
         case Arg::String:
@@ -311,19 +311,19 @@ class FlagParser {
       }
     }
     const Token& token = tokens_[i++];
-    switch (spec.arg) {
+    switch (flagSpec.arg) {
       case Arg::Integer: {
         const auto value = parseInteger(token.text);
         if (!value) return err::kBadInteger;
-        if (spec.flag == Flag::From) c_.from = *value;
-        if (spec.flag == Flag::To) c_.to = *value;
-        if (spec.flag == Flag::SeekTo) c_.seekTo = *value;
-        if (spec.flag == Flag::Track) c_.track = *value;
+        if (flagSpec.flag == Flag::From) c_.from = *value;
+        if (flagSpec.flag == Flag::To) c_.to = *value;
+        if (flagSpec.flag == Flag::SeekTo) c_.seekTo = *value;
+        if (flagSpec.flag == Flag::Track) c_.track = *value;
         return err::kNone;
       }
       case Arg::String:
-        if (spec.flag == Flag::Type) c_.type = token.text;
-        if (spec.flag == Flag::Alias) c_.alias = token.text;
+        if (flagSpec.flag == Flag::Type) c_.type = token.text;
+        if (flagSpec.flag == Flag::Alias) c_.alias = token.text;
         return err::kNone;
       case Arg::TimeFormat: {
         TimeFormat format = TimeFormat::Msf;

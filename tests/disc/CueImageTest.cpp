@@ -45,18 +45,18 @@ void expectWholeDiscMatches(DiscSource& source, const TestDisc& disc, int chunk)
 
 // Three audio tracks with every kind of gap, then a data track.
 DiscSpec gappedSpec(AudioFormat format) {
-  DiscSpec spec;
-  spec.format = format;
-  spec.tracks = testdisc::plainTracks(3, 1);
-  spec.tracks[0].indexZeroSectors = 20;  // hidden sound before track 1
-  spec.tracks[1].pregapSectors = 30;
-  spec.tracks[1].indexZeroSectors = 40;
-  spec.tracks[2].postgapSectors = 25;
+  DiscSpec discSpec;
+  discSpec.format = format;
+  discSpec.tracks = testdisc::plainTracks(3, 1);
+  discSpec.tracks[0].indexZeroSectors = 20;  // hidden sound before track 1
+  discSpec.tracks[1].pregapSectors = 30;
+  discSpec.tracks[1].indexZeroSectors = 40;
+  discSpec.tracks[2].postgapSectors = 25;
   testdisc::TrackSpec data;
   data.data = true;
   data.sectors = 50;
-  spec.tracks.push_back(data);
-  return spec;
+  discSpec.tracks.push_back(data);
+  return discSpec;
 }
 
 std::string formatName(const testing::TestParamInfo<AudioFormat>& format) {
@@ -87,10 +87,10 @@ INSTANTIATE_TEST_SUITE_P(AllFileTypes, CueImageFormats,
 
 TEST(CueImage, MotorolaSamplesAreSwappedBackToLittleEndian) {
   test::TempDir dir;
-  DiscSpec spec;
-  spec.format = AudioFormat::Motorola;
-  spec.tracks = testdisc::plainTracks(1, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+  DiscSpec discSpec;
+  discSpec.format = AudioFormat::Motorola;
+  discSpec.tracks = testdisc::plainTracks(1, 1);
+  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
   const auto image = CueImage::open(disc.cue);
   std::vector<std::uint8_t> sector(kSectorBytes);
   ASSERT_EQ(image->readAudio(150, 1, sector), 1);
@@ -103,13 +103,13 @@ TEST(CueImage, MotorolaSamplesAreSwappedBackToLittleEndian) {
 
 TEST(CueImage, ReadsRunAcrossFileBoundariesInOneCall) {
   test::TempDir dir;
-  DiscSpec spec;
-  spec.format = AudioFormat::Wave;
-  spec.tracks = testdisc::plainTracks(3, 1);
-  spec.tracks[1].indexZeroSectors = 10;
-  spec.tracks[2].indexZeroSectors = 10;
-  spec.style.gapsInPreviousFile = true;
-  const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+  DiscSpec discSpec;
+  discSpec.format = AudioFormat::Wave;
+  discSpec.tracks = testdisc::plainTracks(3, 1);
+  discSpec.tracks[1].indexZeroSectors = 10;
+  discSpec.tracks[2].indexZeroSectors = 10;
+  discSpec.style.gapsInPreviousFile = true;
+  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
   const auto image = CueImage::open(disc.cue);
   EXPECT_EQ(image->readToc(), disc.toc);
   // Track 2's INDEX 00 lies at the end of the first file: one read of 30
@@ -127,9 +127,9 @@ TEST(CueImage, ReadsRunAcrossFileBoundariesInOneCall) {
 
 TEST(CueImage, ReadsAreClampedToTheLeadOut) {
   test::TempDir dir;
-  DiscSpec spec;
-  spec.tracks = testdisc::plainTracks(2, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+  DiscSpec discSpec;
+  discSpec.tracks = testdisc::plainTracks(2, 1);
+  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
   const auto image = CueImage::open(disc.cue);
   const Lba leadOut = disc.toc.leadOut;
   std::vector<std::uint8_t> buffer(10 * kSectorBytes, 0xaa);
@@ -147,10 +147,10 @@ TEST(CueImage, ReadsAreClampedToTheLeadOut) {
 TEST(CueImage, AFileCutShortAfterOpeningGivesAnErrorNotNoise) {
   for (const AudioFormat format : {AudioFormat::Binary, AudioFormat::Wave}) {
     test::TempDir dir;
-    DiscSpec spec;
-    spec.format = format;
-    spec.tracks = testdisc::plainTracks(1, 2);
-    const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+    DiscSpec discSpec;
+    discSpec.format = format;
+    discSpec.tracks = testdisc::plainTracks(1, 2);
+    const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
     const auto image = CueImage::open(disc.cue);
     std::filesystem::resize_file(disc.files[0], std::filesystem::file_size(disc.files[0]) / 2);
     std::vector<std::uint8_t> buffer(10 * kSectorBytes);
@@ -193,9 +193,9 @@ class CapturedLog {
 
 TEST(CueImageTray, EjectAndCloseGiveBackTheSameDiscAsANewMedium) {
   test::TempDir dir;
-  DiscSpec spec;
-  spec.tracks = testdisc::plainTracks(2, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+  DiscSpec discSpec;
+  discSpec.tracks = testdisc::plainTracks(2, 1);
+  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
   const auto image = CueImage::open(disc.cue);
   ASSERT_TRUE(image->hasTray());
   const auto generation = image->mediaGeneration();
@@ -215,9 +215,9 @@ TEST(CueImageTray, EjectAndCloseGiveBackTheSameDiscAsANewMedium) {
 
 TEST(CueImageTray, ASheetBrokenWhileOutLeavesTheDriveEmptyWithAReason) {
   test::TempDir dir;
-  DiscSpec spec;
-  spec.tracks = testdisc::plainTracks(2, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+  DiscSpec discSpec;
+  discSpec.tracks = testdisc::plainTracks(2, 1);
+  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
   const auto image = CueImage::open(disc.cue);
   const std::string good = readAll(disc.cue);
   CapturedLog log;
@@ -230,7 +230,7 @@ TEST(CueImageTray, ASheetBrokenWhileOutLeavesTheDriveEmptyWithAReason) {
   EXPECT_NE(log.lines[0].find(disc.cue.string()), std::string::npos) << log.lines[0];
   EXPECT_THROW(image->readToc(), DiscError);
   // The image mended, the next close finds the disc again.
-  testdisc::writeDisc(dir.path(), spec);
+  testdisc::writeDisc(dir.path(), discSpec);
   image->eject();
   image->closeTray();
   EXPECT_EQ(image->mediaState(), MediaState::DiscPresent);
@@ -252,12 +252,12 @@ TEST(CueImageSheets, ToolStylesReadTheSame) {
   for (const AudioFormat format : {AudioFormat::Binary, AudioFormat::Wave, AudioFormat::Flac}) {
     SCOPED_TRACE(static_cast<int>(format));
     test::TempDir dir;
-    DiscSpec spec;
-    spec.format = format;
-    spec.tracks = testdisc::plainTracks(3, 1);
-    spec.tracks[1].indexZeroSectors = 15;
-    spec.style = {.crlf = true, .utf8Bom = true, .remAndTitles = true, .blanksInNames = true};
-    const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+    DiscSpec discSpec;
+    discSpec.format = format;
+    discSpec.tracks = testdisc::plainTracks(3, 1);
+    discSpec.tracks[1].indexZeroSectors = 15;
+    discSpec.style = {.crlf = true, .utf8Bom = true, .remAndTitles = true, .blanksInNames = true};
+    const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
     const auto image = CueImage::open(disc.cue);
     EXPECT_EQ(image->readToc(), disc.toc);
     expectWholeDiscMatches(*image, disc, 75);
@@ -266,11 +266,11 @@ TEST(CueImageSheets, ToolStylesReadTheSame) {
 
 TEST(CueImageSheets, WindowsPathsLowerCaseAndBareNamesAreFound) {
   test::TempDir dir;
-  DiscSpec spec;
-  spec.tracks = testdisc::plainTracks(2, 1);
-  spec.baseName = "Album";
+  DiscSpec discSpec;
+  discSpec.tracks = testdisc::plainTracks(2, 1);
+  discSpec.baseName = "Album";
   std::filesystem::create_directories(dir.path() / "Sub");
-  const TestDisc disc = testdisc::writeDisc(dir.path() / "Sub", spec);
+  const TestDisc disc = testdisc::writeDisc(dir.path() / "Sub", discSpec);
   writeAll(dir.path() / "a.cue",
            "file Sub\\ALBUM.BIN binary\n"
            "  track 01 audio\n    index 01 00:00:00\n"
@@ -281,9 +281,9 @@ TEST(CueImageSheets, WindowsPathsLowerCaseAndBareNamesAreFound) {
 
 TEST(CueImageSheets, AnAbsoluteWindowsPathFallsBackToTheSheetsFolder) {
   test::TempDir dir;
-  DiscSpec spec;
-  spec.tracks = testdisc::plainTracks(1, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+  DiscSpec discSpec;
+  discSpec.tracks = testdisc::plainTracks(1, 1);
+  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
   writeAll(dir.path() / "moved.cue",
            "FILE \"C:\\Rips\\Album\\DISC.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
   EXPECT_EQ(CueImage::open(dir.path() / "moved.cue")->readToc(), disc.toc);
@@ -302,9 +302,9 @@ TEST(CueImageSheets, AnAbsoluteWindowsPathFallsBackToTheSheetsFolder) {
 
 TEST(CueImageSheets, ASheetNamingOneFileTwiceReadsItTwice) {
   test::TempDir dir;
-  DiscSpec spec;
-  spec.tracks = testdisc::plainTracks(1, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+  DiscSpec discSpec;
+  discSpec.tracks = testdisc::plainTracks(1, 1);
+  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
   writeAll(dir.path() / "twice.cue",
            "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
            "FILE \"disc.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n");

@@ -32,11 +32,11 @@ TEST(TestDiscTones, DifferPerChannelAndTrack) {
 
 TEST(TestDiscFiles, BinHoldsExpectedSectorsInDiscOrder) {
   test::TempDir dir;
-  DiscSpec spec;
-  spec.tracks = plainTracks(2, 1);
-  spec.tracks[1].indexZeroSectors = 10;
-  spec.tracks[1].pregapSectors = 5;
-  const TestDisc disc = writeDisc(dir.path(), spec);
+  DiscSpec discSpec;
+  discSpec.tracks = plainTracks(2, 1);
+  discSpec.tracks[1].indexZeroSectors = 10;
+  discSpec.tracks[1].pregapSectors = 5;
+  const TestDisc disc = writeDisc(dir.path(), discSpec);
   ASSERT_EQ(disc.files.size(), 1u);
   const auto bytes = fileBytes(disc.files[0]);
   ASSERT_EQ(bytes.size(), (75u + 10u + 75u) * 2352u);
@@ -56,10 +56,10 @@ TEST(TestDiscFiles, BinHoldsExpectedSectorsInDiscOrder) {
 
 TEST(TestDiscFiles, MotorolaIsByteSwapped) {
   test::TempDir dir;
-  DiscSpec spec;
-  spec.tracks = plainTracks(1, 1);
-  spec.format = AudioFormat::Motorola;
-  const TestDisc disc = writeDisc(dir.path(), spec);
+  DiscSpec discSpec;
+  discSpec.tracks = plainTracks(1, 1);
+  discSpec.format = AudioFormat::Motorola;
+  const TestDisc disc = writeDisc(dir.path(), discSpec);
   const auto bytes = fileBytes(disc.files[0]);
   const auto value = static_cast<std::uint16_t>(toneSample(1, 1, 7));
   EXPECT_EQ(bytes[7 * 4 + 2], value >> 8);

@@ -59,9 +59,9 @@ class ServiceHarness : public ::testing::Test {
     remember("PATH", std::string(TAVRELO_SERVICE_BIN_DIR) + ":" + (path ? path : "/usr/bin:/bin"));
     remember("PULSE_SERVER", TAVRELO_TEST_PULSE_SERVER);
     remember("PULSE_SINK", TAVRELO_TEST_PULSE_SINK);
-    testdisc::DiscSpec spec;
-    spec.tracks = testdisc::plainTracks(3, 4);
-    disc_ = testdisc::writeDisc(dir_.path() / "disc", spec);
+    testdisc::DiscSpec discSpec;
+    discSpec.tracks = testdisc::plainTracks(3, 4);
+    disc_ = testdisc::writeDisc(dir_.path() / "disc", discSpec);
   }
 
   void TearDown() override {

@@ -81,23 +81,23 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  DiscSpec spec;
-  spec.format = format;
-  spec.tracks = plainTracks(tracks, seconds);
-  for (std::size_t t = 1; t < spec.tracks.size(); ++t) {
-    spec.tracks[t].pregapSectors = pregap;
-    spec.tracks[t].indexZeroSectors = indexZero;
+  DiscSpec discSpec;
+  discSpec.format = format;
+  discSpec.tracks = plainTracks(tracks, seconds);
+  for (std::size_t t = 1; t < discSpec.tracks.size(); ++t) {
+    discSpec.tracks[t].pregapSectors = pregap;
+    discSpec.tracks[t].indexZeroSectors = indexZero;
   }
   if (data) {
     TrackSpec dataTrack;
     dataTrack.data = true;
     dataTrack.sectors = 300;
-    spec.tracks.push_back(dataTrack);
+    discSpec.tracks.push_back(dataTrack);
   }
   const std::filesystem::path path = std::filesystem::absolute(out);
-  spec.baseName = path.stem().string();
+  discSpec.baseName = path.stem().string();
   try {
-    const TestDisc disc = writeDisc(path.parent_path(), spec);
+    const TestDisc disc = writeDisc(path.parent_path(), discSpec);
     std::printf("%s: %zu tracks, lead-out at %d\n", disc.cue.c_str(), disc.toc.tracks.size(),
                 disc.toc.leadOut);
   } catch (const std::exception& e) {

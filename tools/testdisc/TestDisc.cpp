@@ -56,18 +56,18 @@ struct PlacedRegion {
   std::int64_t fileSector = 0;
 };
 
-std::string perTrackName(const DiscSpec& spec, int track, const char* extension) {
+std::string perTrackName(const DiscSpec& discSpec, int track, const char* extension) {
   char buffer[64];
-  if (spec.style.blanksInNames) {
+  if (discSpec.style.blanksInNames) {
     std::snprintf(buffer, sizeof buffer, "%02d - Piste %d.%s", track, track, extension);
     return buffer;
   }
   std::snprintf(buffer, sizeof buffer, "-%02d.%s", track, extension);
-  return spec.baseName + buffer;
+  return discSpec.baseName + buffer;
 }
 
-std::string singleName(const DiscSpec& spec) {
-  return spec.style.blanksInNames ? spec.baseName + " (image).bin" : spec.baseName + ".bin";
+std::string singleName(const DiscSpec& discSpec) {
+  return discSpec.style.blanksInNames ? discSpec.baseName + " (image).bin" : discSpec.baseName + ".bin";
 }
 
 bool perTrackFiles(AudioFormat format) {
@@ -248,17 +248,17 @@ std::int16_t TestDisc::sampleAt(Lba lba, int frame, int channel) const {
   return static_cast<std::int16_t>(lo | (hi << 8));
 }
 
-TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
-  if (spec.tracks.empty() || spec.tracks.size() > 99) {
+TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& discSpec) {
+  if (discSpec.tracks.empty() || discSpec.tracks.size() > 99) {
     throw std::invalid_argument("testdisc: a disc has 1 to 99 tracks");
   }
   std::filesystem::create_directories(dir);
-  const bool perTrack = perTrackFiles(spec.format);
-  const auto count = static_cast<int>(spec.tracks.size());
-  auto isData = [&](int n) { return spec.tracks[static_cast<std::size_t>(n - 1)].data; };
+  const bool perTrack = perTrackFiles(discSpec.format);
+  const auto count = static_cast<int>(discSpec.tracks.size());
+  auto isData = [&](int n) { return discSpec.tracks[static_cast<std::size_t>(n - 1)].data; };
   // Track n's INDEX 00 lies at the end of track n-1's file.
   auto gapInPrevious = [&](int n) {
-    return perTrack && spec.style.gapsInPreviousFile && n > 1 && !isData(n) && !isData(n - 1);
+    return perTrack && discSpec.style.gapsInPreviousFile && n > 1 && !isData(n) && !isData(n - 1);
   };
 
   std::vector<FilePlan> files;
@@ -284,23 +284,23 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
   };
 
   for (int n = 1; n <= count; ++n) {
-    const TrackSpec& t = spec.tracks[static_cast<std::size_t>(n - 1)];
+    const TrackSpec& t = discSpec.tracks[static_cast<std::size_t>(n - 1)];
     if (t.sectors <= 0) throw std::invalid_argument("testdisc: a track needs at least one sector");
     int file = -1;
     if (t.data) {
       char name[48];
       std::snprintf(name, sizeof name, "-%02d-data.bin", n);
-      files.push_back({spec.baseName + name, FileType::Binary, 0});
+      files.push_back({discSpec.baseName + name, FileType::Binary, 0});
       file = static_cast<int>(files.size()) - 1;
     } else if (perTrack) {
-      const char* extension = spec.format == AudioFormat::Wave   ? "wav"
-                              : spec.format == AudioFormat::Aiff ? "aiff"
+      const char* extension = discSpec.format == AudioFormat::Wave   ? "wav"
+                              : discSpec.format == AudioFormat::Aiff ? "aiff"
                                                                  : "flac";
-      files.push_back({perTrackName(spec, n, extension), audioFileType(spec.format), 0});
+      files.push_back({perTrackName(discSpec, n, extension), audioFileType(discSpec.format), 0});
       file = static_cast<int>(files.size()) - 1;
     } else {
       if (sharedFile < 0) {
-        files.push_back({singleName(spec), audioFileType(spec.format), 0});
+        files.push_back({singleName(discSpec), audioFileType(discSpec.format), 0});
         sharedFile = static_cast<int>(files.size()) - 1;
       }
       file = sharedFile;
@@ -319,8 +319,8 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
   disc.toc.leadOut = lba;
 
   // The sheet.
-  SheetText sheet(spec.style.crlf, spec.style.utf8Bom);
-  if (spec.style.remAndTitles) {
+  SheetText sheet(discSpec.style.crlf, discSpec.style.utf8Bom);
+  if (discSpec.style.remAndTitles) {
     sheet.line("REM GENRE \"Test\"");
     sheet.line("REM DATE 2024");
     sheet.line("REM COMMENT \"testdisc\"");
@@ -337,12 +337,12 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
   };
   for (int n = 1; n <= count; ++n) {
     const auto i = static_cast<std::size_t>(n);
-    const TrackSpec& t = spec.tracks[i - 1];
+    const TrackSpec& t = discSpec.tracks[i - 1];
     fileLine(t.indexZeroSectors > 0 ? indexZeroFile[i] : trackFile[i]);
     char line[64];
     std::snprintf(line, sizeof line, "  TRACK %02d %s", n, t.data ? "MODE1/2352" : "AUDIO");
     sheet.line(line);
-    if (spec.style.remAndTitles) {
+    if (discSpec.style.remAndTitles) {
       std::snprintf(line, sizeof line, "    TITLE \"Piste %d\"", n);
       sheet.line(line);
       sheet.line("    PERFORMER \"Tavrelo Test\"");
@@ -355,7 +355,7 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
     sheet.line("    INDEX 01 " + msf(indexOneAt[i]));
     if (t.postgapSectors > 0) sheet.line("    POSTGAP " + msf(t.postgapSectors));
   }
-  disc.cue = dir / (spec.baseName + ".cue");
+  disc.cue = dir / (discSpec.baseName + ".cue");
   sheet.save(disc.cue);
 
   for (std::size_t f = 0; f < files.size(); ++f) {

@@ -92,7 +92,7 @@ class TestDisc {
 };
 
 // Writes the sheet and its files into `dir` (created if needed).
-TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec);
+TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& discSpec);
 
 // The low-level writer: each track's PCM as interleaved stereo int16 frames,
 // padded with silence to whole sectors, written to `cuePath` and a BIN file of
