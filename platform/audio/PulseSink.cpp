@@ -192,8 +192,8 @@ struct PulseSink::Impl {
   // --- the pa_stream ---
 
   void openStream() {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, kChannels};
-    stream.reset(pa_stream_new(context.get(), "CD", &spec, nullptr));
+    const pa_sample_spec format{PA_SAMPLE_S16LE, kSampleRate, kChannels};
+    stream.reset(pa_stream_new(context.get(), "CD", &format, nullptr));
     if (stream == nullptr) {
       log(std::string("the sound server refused a stream: ") +
           pa_strerror(pa_context_errno(context.get())));
@@ -209,7 +209,7 @@ struct PulseSink::Impl {
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(
-        pa_usec_to_bytes(static_cast<pa_usec_t>(options.latencyMs) * 1000, &spec));
+        pa_usec_to_bytes(static_cast<pa_usec_t>(options.latencyMs) * 1000, &format));
     // One frame: play as soon as anything is there, and after an underrun
     // wait for data rather than run the clock over silence.
     attr.prebuf = kBytesPerFrame;
