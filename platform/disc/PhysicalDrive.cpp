@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "platform/disc/DiscLog.h"
+#include "platform/disc/UniqueFd.h"
 
 namespace tavrelo::disc {
 namespace {
@@ -37,20 +38,6 @@ struct CdioDeleter {
   void operator()(CdIo_t* cdio) const { cdio_destroy(cdio); }
 };
 using CdioPtr = std::unique_ptr<CdIo_t, CdioDeleter>;
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 class PhysicalDrive final : public DiscSource {
  public:
@@ -169,7 +156,7 @@ class PhysicalDrive final : public DiscSource {
   }
 
   std::string device_;
-  Fd fd_;
+  UniqueFd fd_;
   CdioPtr cdio_;
   Lba leadOut_ = 0;
   std::uint64_t generation_ = 1;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/disc/DiscSource.h"
+#include "platform/disc/UniqueFd.h"
 
 namespace tavrelo::disc {
 namespace {
@@ -19,20 +20,6 @@ namespace {
 std::string quoted(const std::filesystem::path& path) {
   return "\"" + path.filename().string() + "\"";
 }
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // BINARY and MOTOROLA files: raw sectors read with pread. Sectors of data
 // tracks (2048 or 2336 bytes) are never read as audio; they read as silence.
@@ -84,7 +71,7 @@ class RawFile final : public SectorFile {
 
  private:
   std::filesystem::path path_;
-  Fd fd_;
+  UniqueFd fd_;
   bool bigEndian_;
   int blockBytes_;
   std::int64_t bytes_ = 0;

@@ -194,31 +194,23 @@ DriveError DigitalCdDrive::openTray() {
     audio_ = AudioStatus::Stopped;
     ++mediaEpoch_;
   }
-  MediaSnapshot media;
-  {
-    std::lock_guard sourceLock(sourceMutex_);
-    try {
-      source_->eject();
-    } catch (const std::exception& e) {
-      fail(std::string("the tray did not open: ") + e.what());
-      return DriveError::Hardware;
-    }
-    media = snapshotMedia();
-  }
-  std::lock_guard lock(mutex_);
-  ++mediaEpoch_;
-  adoptMediaLocked(media);
-  return DriveError::None;
+  return moveTray(&disc::DiscSource::eject, "the tray did not open: ");
 }
 
 DriveError DigitalCdDrive::closeTray() {
+  return moveTray(&disc::DiscSource::closeTray, "the tray did not close: ");
+}
+
+// Moves the tray on the source (this can take seconds on a real drive, so the
+// status lock is not held), then takes in whatever media the source now has.
+DriveError DigitalCdDrive::moveTray(void (disc::DiscSource::*move)(), const char* failure) {
   MediaSnapshot media;
   {
     std::lock_guard sourceLock(sourceMutex_);
     try {
-      source_->closeTray();
+      (source_.get()->*move)();
     } catch (const std::exception& e) {
-      fail(std::string("the tray did not close: ") + e.what());
+      fail(failure + std::string(e.what()));
       return DriveError::Hardware;
     }
     media = snapshotMedia();

@@ -100,6 +100,7 @@ class DigitalCdDrive final : public CdDrive {
   bool readWithRetries(const ReadJob& job, std::uint8_t* out, int& got, std::string& why);
   void checkEnd();
   void pollMedia();
+  DriveError moveTray(void (disc::DiscSource::*move)(), const char* failure);
   MediaSnapshot snapshotMedia();  // the caller holds sourceMutex_
   void adoptMediaLocked(const MediaSnapshot& media);
   void applyLocked(const DriveEvent& event);
