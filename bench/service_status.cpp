@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -57,26 +58,65 @@ World& world() {
   return w;
 }
 
+// A session with the image drive open and playing, as the program has it.
+class PlayingSession {
+ public:
+  PlayingSession()
+      : session_(std::make_shared<win32::LetterDrives>(std::vector<win32::LogicalDrive>{
+            {"C:\\", win32::kDriveFixed, {}},
+            {"D:\\", win32::kDriveCdrom, world().disc.cue.string()}})) {
+    ok_ = session_.send("open D:\\ type cdaudio alias cd shareable").code == 0 &&
+          session_.send("set cd time format tmsf").code == 0 &&
+          session_.send("play cd").code == 0;
+  }
+  ~PlayingSession() {
+    session_.send("stop cd");
+    session_.closeAll();
+  }
+  PlayingSession(const PlayingSession&) = delete;
+  PlayingSession& operator=(const PlayingSession&) = delete;
+
+  bool ok() const { return ok_; }
+  std::uint32_t send(const char* command, char* reply) {
+    return session_.sendString(command, reply, kReplyLength, nullptr);
+  }
+  static constexpr unsigned kReplyLength = 255;
+
+ private:
+  mci::MciSession session_;
+  bool ok_ = false;
+};
+
 void StatusPositionThroughService(benchmark::State& state) {
-  World& w = world();
-  std::vector<win32::LogicalDrive> table{{"C:\\", win32::kDriveFixed, {}},
-                                         {"D:\\", win32::kDriveCdrom, w.disc.cue.string()}};
-  mci::MciSession session(std::make_shared<win32::LetterDrives>(table));
-  if (session.send("open D:\\ type cdaudio alias cd shareable").code != 0 ||
-      session.send("set cd time format tmsf").code != 0 || session.send("play cd").code != 0) {
+  PlayingSession session;
+  if (!session.ok()) {
     state.SkipWithError("cannot open and play the image drive through the service");
     return;
   }
-  char reply[255];
+  char reply[PlayingSession::kReplyLength];
   for (auto _ : state) {
-    const auto code = session.sendString("status cd position", reply, sizeof reply, nullptr);
-    benchmark::DoNotOptimize(code);
+    benchmark::DoNotOptimize(session.send("status cd position", reply));
     benchmark::DoNotOptimize(reply);
   }
-  session.send("stop cd");
-  session.closeAll();
 }
 BENCHMARK(StatusPositionThroughService)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
+
+// What one status tick of the player's timer sends while a disc is in: the
+// media query, then the position. The CPU column is the program's share.
+void TimerTickThroughService(benchmark::State& state) {
+  PlayingSession session;
+  if (!session.ok()) {
+    state.SkipWithError("cannot open and play the image drive through the service");
+    return;
+  }
+  char reply[PlayingSession::kReplyLength];
+  for (auto _ : state) {
+    session.send("status cd media present", reply);
+    if (std::strncmp(reply, "true", 4) == 0) session.send("status cd position", reply);
+    benchmark::DoNotOptimize(reply);
+  }
+}
+BENCHMARK(TimerTickThroughService)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly(true);
 
 void DriveStatusRoundTrip(benchmark::State& state) {
   World& w = world();
