@@ -1,10 +1,16 @@
-// The committed pictures are exactly what the generator draws today.
+// The committed pictures are what the generator draws today. Qt's raster
+// engine picks its blending code by CPU, so two machines may differ in the
+// last bit of an antialiased edge: pictures are compared by their pixels,
+// within a few levels.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstdlib>
 
 #include "resources/Pictures.h"
 #include "tools/make-resources/Generator.h"
@@ -15,6 +21,26 @@ namespace {
 QByteArray contents(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The largest difference of any channel of any pixel; -1 when the two are not
+// pictures of the same size.
+int largestDifference(const QString& a, const QString& b) {
+  const QImage first = QImage(a).convertToFormat(QImage::Format_ARGB32);
+  const QImage second = QImage(b).convertToFormat(QImage::Format_ARGB32);
+  if (first.isNull() || first.size() != second.size()) return -1;
+  int largest = 0;
+  for (int y = 0; y < first.height(); ++y) {
+    for (int x = 0; x < first.width(); ++x) {
+      const QRgb p = first.pixel(x, y);
+      const QRgb q = second.pixel(x, y);
+      for (const int shift : {0, 8, 16, 24}) {
+        const int d = std::abs(int((p >> shift) & 0xff) - int((q >> shift) & 0xff));
+        largest = std::max(largest, d);
+      }
+    }
+  }
+  return largest;
 }
 
 QStringList picturesUnder(const QString& root) {
@@ -31,7 +57,7 @@ QStringList picturesUnder(const QString& root) {
   return found;
 }
 
-TEST(Generator, WritesTheCommittedFilesByteForByte) {
+TEST(Generator, DrawsTheCommittedPictures) {
   QTemporaryDir out;
   ASSERT_TRUE(out.isValid());
   QString error;
@@ -41,10 +67,14 @@ TEST(Generator, WritesTheCommittedFilesByteForByte) {
   EXPECT_EQ(written, picturesUnder(QStringLiteral(TAVRELO_RESOURCES_DIR)))
       << "resources/ holds exactly the generated pictures";
   for (const QString& file : written) {
-    const QByteArray fresh = contents(out.path() + QLatin1Char('/') + file);
-    EXPECT_FALSE(fresh.isEmpty()) << file.toStdString();
-    EXPECT_TRUE(fresh == contents(QStringLiteral(TAVRELO_RESOURCES_DIR "/") + file))
-        << file.toStdString() << " differs from the committed one: run make-resources";
+    const QString fresh = out.path() + QLatin1Char('/') + file;
+    const QString committed = QStringLiteral(TAVRELO_RESOURCES_DIR "/") + file;
+    EXPECT_FALSE(contents(fresh).isEmpty()) << file.toStdString();
+    if (contents(fresh) == contents(committed)) continue;
+    const int difference = largestDifference(fresh, committed);
+    EXPECT_TRUE(difference >= 0 && difference <= 4)
+        << file.toStdString() << " differs from the committed one by " << difference
+        << " levels: run make-resources";
   }
 }
 
