@@ -417,24 +417,46 @@ bool DigitalCdDrive::readWithRetries(const ReadJob& job, std::uint8_t* out, int&
   // A bad patch can take many slow attempts on a real drive; a stop, seek or
   // tray move in the meantime should not wait for all of them.
   const auto abandoned = [&] { return liveSerial_.load() != job.serial; };
+  // Deep in a bad stretch (a long scratch, a file cut short) one attempt a
+  // chunk is enough: retrying every sector would make a slow drive fall
+  // behind the listener.
+  const auto deepInABadStretch = [&] { return unreadableRun_ >= options_.longUnreadableRun; };
+  const auto discGone = [&] {
+    if (source_->mediaState() == disc::MediaState::DiscPresent) return false;
+    why = "the disc went away during play";
+    return true;
+  };
+  std::string firstError;
   for (int attempt = 0; attempt <= options_.retries; ++attempt) {
     if (attempt > 0 && abandoned()) return false;
     try {
       got = source_->readAudio(lba, count, {out, bytes(count)});
+      if (deepInABadStretch()) {
+        fail("reading again at LBA " + std::to_string(lba) + " after " +
+             std::to_string(unreadableRun_) + " unreadable sectors");
+      }
       unreadableRun_ = 0;
       return true;
-    } catch (const std::exception&) {
-      // Fall through to smaller reads.
+    } catch (const std::exception& e) {
+      if (firstError.empty()) firstError = e.what();
     }
+    if (deepInABadStretch()) break;
+  }
+  if (deepInABadStretch()) {
+    if (discGone()) return false;
+    std::memset(out, 0, bytes(count));
+    got = count;
+    unreadableRun_ += count;
+    return true;
   }
   // Sector by sector, so one bad sector costs 1/75 s of silence, not a chunk.
   got = count;
   int bad = 0;
-  std::string firstError;
   for (int i = 0; i < count; ++i) {
     std::uint8_t* sector = out + bytes(i);
     bool read = false;
-    for (int attempt = 0; attempt <= options_.retries && !read; ++attempt) {
+    for (int attempt = 0; attempt <= options_.retries && !read && !deepInABadStretch();
+         ++attempt) {
       if (abandoned()) return false;
       try {
         const int n = source_->readAudio(lba + i, 1, {sector, bytes(1)});
@@ -454,19 +476,15 @@ bool DigitalCdDrive::readWithRetries(const ReadJob& job, std::uint8_t* out, int&
     std::memset(sector, 0, bytes(1));
     ++bad;
     ++unreadableRun_;
-    if (source_->mediaState() != disc::MediaState::DiscPresent) {
-      why = "the disc went away during play";
-      return false;
-    }
-    if (unreadableRun_ >= options_.maxUnreadableRun) {
-      why = std::to_string(unreadableRun_) + " sectors in a row could not be read (up to LBA " +
-            std::to_string(lba + i) + "): " + firstError;
-      return false;
-    }
+    if (discGone()) return false;
   }
   if (bad > 0) {
     fail(std::to_string(bad) + " unreadable sector(s) from LBA " + std::to_string(lba) +
          " played as silence: " + firstError);
+  }
+  if (deepInABadStretch() && unreadableRun_ - bad < options_.longUnreadableRun) {
+    fail("unreadable from LBA " + std::to_string(lba + count - unreadableRun_) +
+         " on: played as silence, one read a chunk, until the disc reads again");
   }
   return true;
 }

@@ -24,7 +24,9 @@ struct EngineOptions {
   int firstChunkSectors = 3;   // the first read of a play is short, so sound starts at once
   int readSpeed = 4;           // asked of drives with a motor, in "x"
   int retries = 2;             // extra attempts for a chunk, then for each of its sectors
-  int maxUnreadableRun = 150;  // this many unreadable sectors in a row: the disc is gone
+  // Past this many unreadable sectors in a row a failed chunk is silence
+  // whole, read once without retries, until the disc reads again.
+  int longUnreadableRun = 150;
   int pollMs = 20;             // how often the reader looks at the clock near a play's end
   int idlePollMs = 100;        // how often it looks at the ring otherwise
   int mediaPollMs = 300;       // how often an idle reader asks the source about its tray
@@ -95,8 +97,8 @@ class DigitalCdDrive final : public CdDrive {
   bool nextJobLocked(ReadJob& job);
   void readJob(const ReadJob& job);
   // Reads with retries; unreadable sectors become silence. Returns false with
-  // `why` when the source is taken as gone, with `why` empty when a newer play
-  // (or the drive's end) made the read pointless.
+  // `why` when the disc has gone, with `why` empty when a newer play (or the
+  // drive's end) made the read pointless.
   bool readWithRetries(const ReadJob& job, std::uint8_t* out, int& got, std::string& why);
   void checkEnd();
   void pollMedia();
