@@ -1,0 +1,299 @@
+// Random clicks on every control of both windows, for a minute, against the
+// real drive service and a real sound server: the program must stay alive,
+// its label must only ever show nothing or "[TT] MM:SS", and it must still
+// play afterwards. The desktop (message boxes, programs, links) is recorded,
+// so nothing modal stops the clicking and nothing is started for real.
+//
+//   TAVRELO_MONKEY_SECONDS  how long to click (default 60)
+//   TAVRELO_MONKEY_SEED     the clicks to replay (default: new ones, printed)
+//
+// The process has one MCI session and one drive service: each test needs a
+// process of its own, as ctest gives it (tools/monkey runs the long one).
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdint>
+#include <iostream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "about/ClickableLabel.h"
+#include "about/frmAbout.h"
+#include "platform/disc/PhysicalDrive.h"
+#include "platform/win32/DriveLetters.h"
+#include "platform/win32/End.h"
+#include "platform/win32/MciChannel.h"
+#include "platform/win32/MciSessionChannel.h"
+#include "platform/win32/Win32Api.h"
+#include "player/FrmAudioPlayer.h"
+#include "tests/drive/support/PrivatePulse.h"
+#include "tests/support/RecordingDesktop.h"
+#include "tools/testdisc/TestDisc.h"
+
+namespace {
+
+const QRegularExpression kWellFormed(R"(^(\[\d\d\] \d\d:\d\d)?$)");
+
+std::string ask(const char* command) {
+  char reply[256] = "";
+  const MCIERROR error = mciSendStringA(command, reply, sizeof reply, nullptr);
+  return error == 0 ? std::string(reply) : "error " + std::to_string(error);
+}
+
+int environmentNumber(const char* name, int fallback) {
+  bool ok = false;
+  const int value = qEnvironmentVariableIntValue(name, &ok);
+  return ok ? value : fallback;
+}
+
+// One process with the program's window, its real MCI session and a drive
+// service of its own (private runtime folder, private sound server).
+class RealDrives : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder.isValid());
+    ASSERT_TRUE(sound.start());
+    const QString runtime = QDir(folder.path()).filePath("xdg");
+    QDir(folder.path()).mkdir("xdg");
+    ::chmod(runtime.toLocal8Bit().constData(), 0700);
+    tavrelo::testdisc::DiscSpec layout;
+    layout.tracks = tavrelo::testdisc::plainTracks(3, 8);
+    disc = tavrelo::testdisc::writeDisc(folder.path().toStdString(), layout);
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    qputenv("PULSE_SERVER", sound.server().c_str());
+    qputenv("TAVRELO2_DISC_IMAGES", disc.cue.c_str());
+    qputenv("PATH", QByteArray(TAVRELO_SERVICE_DIR) + ":" + qgetenv("PATH"));
+    tavrelo::win32::setEndForTesting([] {});
+    serviceLock = QDir(runtime).filePath("tavrelo2/drived.lock");
+  }
+  void TearDown() override {
+    tavrelo::win32::setEndForTesting({});
+    mciSendStringA("close all", nullptr, 0, nullptr);
+    QFile lock(serviceLock);
+    if (lock.open(QIODevice::ReadOnly)) {
+      if (const int pid = QString::fromUtf8(lock.readAll()).trimmed().toInt(); pid > 0)
+        ::kill(pid, SIGTERM);
+    }
+  }
+
+  QString serviceLog() const {
+    QFile log(QFileInfo(serviceLock).dir().filePath("drived.log"));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+  }
+
+  // Waits, with the window's timer ticking, until the label shows `wanted`.
+  bool labelShows(const FrmAudioPlayer& window, const QRegularExpression& wanted) {
+    for (int i = 0; i < 100 && !wanted.match(window.Label3->text()).hasMatch(); ++i)
+      QTest::qWait(100);
+    return wanted.match(window.Label3->text()).hasMatch();
+  }
+
+  QTemporaryDir folder;
+  tavrelo::testing::PrivatePulse sound;
+  tavrelo::testing::RecordingDesktop desktop;
+  tavrelo::testdisc::TestDisc disc;
+  QString serviceLock;
+};
+
+// Records each command and its outcome on the way to the real session.
+class RecordingPassThrough final : public tavrelo::win32::MciChannel {
+ public:
+  struct Sent {
+    std::string command;
+    MCIERROR result = 0;
+    std::string reply;
+  };
+  MCIERROR send(const std::string& command, char* reply, UINT replyLength,
+                HWND callback) override {
+    const MCIERROR result =
+        tavrelo::win32::processMciChannel().send(command, reply, replyLength, callback);
+    sent.push_back({command, result, reply != nullptr ? std::string(reply) : std::string()});
+    return result;
+  }
+  std::string lastCommands(std::size_t count) const {
+    std::string text;
+    for (std::size_t i = sent.size() > count ? sent.size() - count : 0; i < sent.size(); ++i)
+      text += sent[i].command + " -> " + std::to_string(sent[i].result) + " " + sent[i].reply + "\n";
+    return text;
+  }
+  std::vector<Sent> sent;
+};
+
+// Clicks at random. Quit and the close box end the program; here the
+// program then starts again as a person would start it, in a new window,
+// with the aliases of the one that ended closed as its process would have
+// closed them, and the disc left as it was.
+class Monkey {
+ public:
+  explicit Monkey(std::uint32_t seed) : random_(seed) { start(); }
+
+  FrmAudioPlayer& window() { return *window_; }
+
+  // One click somewhere: in the About window while it is open, else in the
+  // main window; now and then the close box.
+  void step() {
+    if (auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget())) {
+      QWidget* const controls[] = {about->cmdOK,   about->Command1, about->cmdSysInfo,
+                                   about->Image2,  about->Label3,   about->lblDisclaimer,
+                                   about->Image1,  about->lblTitle, about->lblDescription};
+      QTest::mouseClick(controls[pick(std::size(controls))], Qt::LeftButton);
+      ++clicks;
+      return;
+    }
+    if (ended_) {
+      ++restarts;
+      start();
+      return;
+    }
+    FrmAudioPlayer& w = *window_;
+    std::vector<QWidget*> controls{w.Command1, w.Command2, w.Command3, w.Command4, w.Command5,
+                                   w.Command6, w.Command7, w.Command8, w.Command9, w.Command10,
+                                   w.Label1,   w.Label2,   w.Label3,   w.Image1};
+    for (QPushButton* drive : w.CD())
+      if (drive->isVisible()) controls.push_back(drive);
+    if (pick(100) == 0) {
+      w.close();
+      ended_ = true;
+      return;
+    }
+    QTest::mouseClick(controls[pick(controls.size())], Qt::LeftButton);
+    ++clicks;
+  }
+
+  // What End does in this process.
+  void ended() { ended_ = true; }
+
+  int clicks = 0;
+  int restarts = 0;
+  bool loaded = true;
+
+ private:
+  void start() {
+    if (window_) {
+      mciSendStringA("close all", nullptr, 0, nullptr);
+      window_.release()->deleteLater();
+    }
+    ended_ = false;
+    window_ = std::make_unique<FrmAudioPlayer>();
+    loaded = loaded && window_->load();
+    window_->show();
+  }
+
+  std::size_t pick(std::size_t count) {
+    return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_);
+  }
+
+  std::unique_ptr<FrmAudioPlayer> window_;
+  std::mt19937 random_;
+  bool ended_ = false;
+};
+
+TEST_F(RealDrives, AMinuteOfRandomClicksLeavesTheProgramAliveAndItsLabelWellFormed) {
+  const int seconds = environmentNumber("TAVRELO_MONKEY_SECONDS", 60);
+  const auto seed = static_cast<std::uint32_t>(
+      environmentNumber("TAVRELO_MONKEY_SEED", static_cast<int>(std::random_device{}() >> 1)));
+  RecordProperty("seed", static_cast<int>(seed));
+  std::cout << "monkey seed " << seed << " (TAVRELO_MONKEY_SEED replays it)\n";
+
+  desktop.installed = {"xdg-open", "pavucontrol", "hardinfo"};  // links and the mixer start
+  RecordingPassThrough channel;
+  tavrelo::win32::setMciChannel(&channel);
+  Monkey monkey(seed);
+  tavrelo::win32::setEndForTesting([&monkey] { monkey.ended(); });
+  QStringList malformed;
+  QTimer clicker;
+  clicker.setInterval(25);
+  QElapsedTimer clock;
+  clock.start();
+  QObject::connect(&clicker, &QTimer::timeout, [&] {
+    const QString shown = monkey.window().Label3->text();
+    if (!kWellFormed.match(shown).hasMatch()) malformed << shown;
+    if (clock.elapsed() < seconds * 1000LL) {
+      // Queued, so a click that opens the modal About window runs its loop
+      // outside this timer's slot, and the timer goes on clicking inside it.
+      QMetaObject::invokeMethod(&clicker, [&monkey] { monkey.step(); }, Qt::QueuedConnection);
+    } else if (auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget())) {
+      about->cmdOK->click();
+    }
+  });
+  clicker.start();
+  while (clock.elapsed() < seconds * 1000LL || QApplication::activeModalWidget() != nullptr)
+    QTest::qWait(200);
+  clicker.stop();
+
+  EXPECT_TRUE(monkey.loaded);
+  EXPECT_TRUE(malformed.isEmpty()) << malformed.join(" | ").toStdString();
+  EXPECT_GT(monkey.clicks, seconds * 10);
+  std::cout << monkey.clicks << " clicks, " << monkey.restarts << " restarts, "
+            << desktop.messages.size() << " messages, " << desktop.starts.size() << " starts\n";
+
+  // Still alive and answering: the drive opens anew, its tray closes, it plays.
+  FrmAudioPlayer& window = monkey.window();
+  QTest::mouseClick(window.CD().front(), Qt::LeftButton);
+  QTest::mouseClick(window.Command7, Qt::LeftButton);
+  QTest::mouseClick(window.Command2, Qt::LeftButton);
+  EXPECT_TRUE(labelShows(window, QRegularExpression(R"(^\[0[1-3]\] 00:0[1-7]$)")))
+      << window.Label3->text().toStdString() << ", mode " << ask("status cd mode")
+      << "\nthe last commands:\n"
+      << channel.lastCommands(40) << "the service's log:\n"
+      << serviceLog().toStdString();
+  tavrelo::win32::setMciChannel(nullptr);
+}
+
+TEST_F(RealDrives, EveryButtonWithNoDriveOpenFailsQuietlyAndShowsNothing) {
+  FrmAudioPlayer window;
+  ASSERT_TRUE(window.load());
+  ASSERT_TRUE(labelShows(window, QRegularExpression(R"(^\[\d\d\] \d\d:\d\d$)")));
+  ASSERT_EQ(mciSendStringA("close all", nullptr, 0, nullptr), 0u);
+
+  RecordingPassThrough channel;
+  tavrelo::win32::setMciChannel(&channel);
+  for (QPushButton* button : {window.Command1, window.Command2, window.Command3, window.Command4,
+                              window.Command5, window.Command6, window.Command7}) {
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+  QTest::qWait(1200);  // one tick of Timer1
+  tavrelo::win32::setMciChannel(nullptr);
+
+  EXPECT_EQ(window.Label3->text(), "");
+  ASSERT_GE(channel.sent.size(), 12u);
+  for (const auto& sent : channel.sent) {
+    // MCIERR_INVALID_DEVICE_NAME, and never a reply left over from before.
+    EXPECT_EQ(sent.result, 263u) << sent.command;
+    EXPECT_EQ(sent.reply, "") << sent.command;
+  }
+}
+
+TEST_F(RealDrives, AReplyBufferTooSmallIsRefusedAndLeftAsItWas) {
+  std::vector<std::string> warnings;
+  const std::string root = tavrelo::win32::buildDriveTable(tavrelo::disc::listPhysicalDrives(),
+                                                           disc.cue.string(), warnings)
+                               .back()
+                               .root;
+  const std::string open = "open " + root + " type cdaudio alias cd wait shareable";
+  ASSERT_EQ(mciSendStringA(open.c_str(), nullptr, 0, nullptr), 0u);
+  ASSERT_EQ(mciSendStringA("set cd time format tmsf", nullptr, 0, nullptr), 0u);
+  char small[5] = "abcd";
+  // MCIERR_PARAM_OVERFLOW: "01:00:00:00" does not fit.
+  EXPECT_EQ(mciSendStringA("status cd position", small, sizeof small, nullptr), 268u);
+  EXPECT_STREQ(small, "abcd");
+  char fits[12] = "";
+  EXPECT_EQ(mciSendStringA("status cd position", fits, sizeof fits, nullptr), 0u);
+  EXPECT_STREQ(fits, "01:00:00:00");
+  EXPECT_EQ(mciSendStringA("close cd", nullptr, 0, nullptr), 0u);
+}
+
+}  // namespace
