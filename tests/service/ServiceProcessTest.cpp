@@ -301,6 +301,21 @@ TEST_F(ServiceProcess, ALogPastAMegabyteStartsOver) {
   EXPECT_NE(log().find("log started over"), std::string::npos);
 }
 
+// What the service leaves on disk is its user's alone: another user could
+// otherwise drive the discs, or read what was played from the log.
+TEST_F(ServiceProcess, ItsFolderSocketLockAndLogArePrivate) {
+  auto drive = openDrive();
+  ASSERT_TRUE(drive->connected());
+  const auto mode = [](const std::filesystem::path& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 07777;
+  };
+  EXPECT_EQ(mode(folder()), 0700u);
+  EXPECT_EQ(mode(socketPath()), 0600u);
+  EXPECT_EQ(mode(folder() / service::kLockName), 0600u);
+  EXPECT_EQ(mode(folder() / service::kLogName), 0600u);
+}
+
 TEST_F(ServiceProcess, ABrokenImageIsADriveWithNoDisc) {
   const auto sheet =
       testdisc::writeBrokenDisc(dir_.path() / "broken", testdisc::Breakage::NoTracks);
