@@ -128,7 +128,7 @@ class Server {
         lastBusy = now;
       } else if (now - lastLook >= kPollMs) {
         lastLook = now;
-        if (drives_.anyPlaying()) lastBusy = now;
+        if (drives_.anyInUse()) lastBusy = now;
       }
       if (now - lastBusy >= idleMs) {
         options_.log("idle for " + std::to_string(options_.idleExitSeconds) + " s; ending");

@@ -11,7 +11,7 @@ namespace tavrelo::service {
 struct ServerOptions {
   std::filesystem::path folder;  // holds the socket, the lock and the log
   // Ends the service when no client has been connected and no drive has
-  // played for this long.
+  // played or stood paused for this long.
   int idleExitSeconds = 30;
   int maxClients = 64;
   DriveTable::Factory factory;

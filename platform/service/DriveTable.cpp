@@ -29,9 +29,10 @@ std::shared_ptr<drive::CdDrive> DriveTable::open(const DriveSource& source) {
   return made;
 }
 
-bool DriveTable::anyPlaying() {
+bool DriveTable::anyInUse() {
   for (const auto& [key, drive] : drives_) {
-    if (drive->status().audio == drive::AudioStatus::Playing) return true;
+    const drive::AudioStatus audio = drive->status().audio;
+    if (audio == drive::AudioStatus::Playing || audio == drive::AudioStatus::Paused) return true;
   }
   return false;
 }

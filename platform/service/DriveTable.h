@@ -27,8 +27,9 @@ class DriveTable {
   // factory throws.
   std::shared_ptr<drive::CdDrive> open(const DriveSource& source);
 
-  // True while any drive plays (paused does not count).
-  bool anyPlaying();
+  // True while any drive plays or is paused: a paused disc waits for its
+  // listener, as it would in a hardware drive, and must not be forgotten.
+  bool anyInUse();
   std::size_t size() const { return drives_.size(); }
 
  private:

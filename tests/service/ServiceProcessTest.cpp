@@ -270,14 +270,22 @@ TEST_F(ServiceProcess, TwoClientsStartingTheServiceAtOnceShareOne) {
   EXPECT_EQ(first->status().audio, AudioStatus::Stopped);
 }
 
-TEST_F(ServiceProcess, TheServiceEndsWhenIdleButNotWhileAClientIsConnectedOrADiscPlays) {
+TEST_F(ServiceProcess, TheServiceEndsWhenIdleButNotWhileAClientIsConnectedOrADiscPlaysOrWaits) {
   const pid_t pid = startService({"--idle-exit-seconds", "1"});
   ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socketPath()); }));
   auto client = openDrive();
   std::this_thread::sleep_for(std::chrono::milliseconds(1600));
   EXPECT_FALSE(reaped(pid)) << "ended with a client connected";
 
+  // Paused, with nobody connected: the disc waits for its listener.
+  ASSERT_EQ(client->play(start(), disc_.toc.leadOut), DriveError::None);
+  ASSERT_EQ(client->pause(), DriveError::None);
+  client.reset();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+  EXPECT_FALSE(reaped(pid)) << "ended while a disc was paused";
+
   // The last two seconds of the disc, then nobody connected.
+  client = openDrive();
   ASSERT_EQ(client->play(disc_.toc.leadOut - 150, disc_.toc.leadOut), DriveError::None);
   client.reset();
   std::this_thread::sleep_for(std::chrono::milliseconds(1300));

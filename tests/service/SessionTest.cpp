@@ -119,12 +119,14 @@ TEST_F(SessionTest, OneSourceIsOneDriveForEveryConnection) {
 
   EXPECT_EQ(send(first, Op::Play, 150, 1050).error, drive::DriveError::None);
   clock_.advance(1000);
-  EXPECT_TRUE(table_.anyPlaying());
+  EXPECT_TRUE(table_.anyInUse());
   EXPECT_EQ(send(second, Op::Pause).error, drive::DriveError::None);
   const Reply seen = send(third, Op::Status);
   EXPECT_EQ(seen.status.audio, drive::AudioStatus::Paused);
   EXPECT_EQ(seen.status.position, 225);
-  EXPECT_FALSE(table_.anyPlaying());
+  EXPECT_TRUE(table_.anyInUse()) << "a paused disc is still in use";
+  EXPECT_EQ(send(first, Op::Stop).error, drive::DriveError::None);
+  EXPECT_FALSE(table_.anyInUse());
 }
 
 TEST_F(SessionTest, DriveOperationsAndTheirErrorsPassThrough) {
