@@ -213,8 +213,10 @@ class Parser {
     const char* libcueType = added == SheetFileType::Binary     ? "BINARY"
                              : added == SheetFileType::Motorola ? "MOTOROLA"
                                                                 : "WAVE";
-    // libcue's lexer takes a quoted name up to the next quote; ours holds none.
-    canonical += "FILE \"" + sheet.files.back().name + "\" " + libcueType + "\n";
+    // libcue never sees the real name: its lexer stumbles on backslashes and
+    // bytes past ASCII, and its parser leaks what it built when it does. The
+    // names are ours to resolve anyway.
+    canonical += "FILE \"file" + std::to_string(sheet.files.size()) + "\" " + libcueType + "\n";
   }
 
   void parseTrack(std::string_view rest, int line) {

@@ -19,6 +19,22 @@ std::string refusal(std::string_view text) {
   return "(accepted)";
 }
 
+// Names as Windows tools and other code pages write them are accepted and
+// kept as written; libcue, which checks the structure, must not trip on them.
+TEST(CueSheet, NamesWithBackslashesAndBytesPastAsciiAreKeptAsWritten) {
+  const CueSheet sheet = parseCueSheet(
+      "FILE \"C:\\Music\\a\\\" WAVE\n"
+      "  TRACK 01 AUDIO\n"
+      "    INDEX 01 00:00:00\n"
+      "FILE \"caf\xe9 \x85.bin\" BINARY\n"
+      "  TRACK 02 AUDIO\n"
+      "    INDEX 01 00:00:00\n");
+  ASSERT_EQ(sheet.files.size(), 2u);
+  EXPECT_EQ(sheet.files[0].name, "C:\\Music\\a\\");
+  EXPECT_EQ(sheet.files[1].name, "caf\xe9 \x85.bin");
+  EXPECT_EQ(sheet.tracks.size(), 2u);
+}
+
 TEST(CueSheet, ReadsFilesTracksIndexesAndGaps) {
   const CueSheet sheet = parseCueSheet(
       "REM GENRE Rock\n"
