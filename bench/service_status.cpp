@@ -87,12 +87,16 @@ class PlayingSession {
   bool ok_ = false;
 };
 
+// True when the session plays; otherwise the benchmark is skipped, saying why.
+bool playing(const PlayingSession& session, benchmark::State& state) {
+  if (session.ok()) return true;
+  state.SkipWithError("cannot open and play the image drive through the service");
+  return false;
+}
+
 void StatusPositionThroughService(benchmark::State& state) {
   PlayingSession session;
-  if (!session.ok()) {
-    state.SkipWithError("cannot open and play the image drive through the service");
-    return;
-  }
+  if (!playing(session, state)) return;
   char reply[PlayingSession::kReplyLength];
   for (auto _ : state) {
     benchmark::DoNotOptimize(session.send("status cd position", reply));
@@ -105,10 +109,7 @@ BENCHMARK(StatusPositionThroughService)->UseRealTime()->Repetitions(5)->ReportAg
 // media query, then the position. The CPU column is the program's share.
 void TimerTickThroughService(benchmark::State& state) {
   PlayingSession session;
-  if (!session.ok()) {
-    state.SkipWithError("cannot open and play the image drive through the service");
-    return;
-  }
+  if (!playing(session, state)) return;
   char reply[PlayingSession::kReplyLength];
   for (auto _ : state) {
     session.send("status cd media present", reply);
