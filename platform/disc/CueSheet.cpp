@@ -21,6 +21,7 @@
 #include <optional>
 
 #include "platform/disc/DiscSource.h"
+#include "platform/disc/TextEncoding.h"
 
 namespace tavrelo::disc {
 namespace {
@@ -150,6 +151,9 @@ class Parser {
       parseIndex(rest, line);
     } else if (keyword == "PREGAP" || keyword == "POSTGAP") {
       parseGap(keyword, rest, line);
+    } else if (keyword == "TITLE" || keyword == "PERFORMER") {
+      parseTitle(keyword, rest);
+      canonical += '\n';
     } else if (ignoredKeyword(keyword)) {
       canonical += '\n';
     } else {
@@ -217,6 +221,18 @@ class Parser {
     // bytes past ASCII, and its parser leaks what it built when it does. The
     // names are ours to resolve anyway.
     canonical += "FILE \"file" + std::to_string(sheet.files.size()) + "\" " + libcueType + "\n";
+  }
+
+  // A title applies to the disc before the first TRACK, to its track after.
+  void parseTitle(const std::string& keyword, std::string_view rest) {
+    if (rest.size() >= 2 && rest.front() == '"') {
+      const std::size_t close = rest.find('"', 1);
+      rest = rest.substr(1, close == std::string_view::npos ? rest.size() - 1 : close - 1);
+    }
+    std::string text = utf8FromUtf8OrLatin1(rest);
+    std::string& title = sheet.tracks.empty() ? sheet.title : sheet.tracks.back().title;
+    std::string& performer = sheet.tracks.empty() ? sheet.performer : sheet.tracks.back().performer;
+    (keyword == "TITLE" ? title : performer) = std::move(text);
   }
 
   void parseTrack(std::string_view rest, int line) {

@@ -38,6 +38,8 @@ struct SheetTrack {
   std::int64_t pregap = 0;          // PREGAP sectors: silence in no file
   std::int64_t postgap = 0;         // POSTGAP sectors
   std::vector<SheetIndex> indexes;  // INDEX 00 (if any), INDEX 01, ...
+  std::string title;                // TITLE and PERFORMER, in UTF-8
+  std::string performer;
 
   const SheetIndex& first() const { return indexes.front(); }
   const SheetIndex& indexOne() const;
@@ -46,14 +48,17 @@ struct SheetTrack {
 struct CueSheet {
   std::vector<SheetFile> files;
   std::vector<SheetTrack> tracks;
+  std::string title;  // the disc's TITLE and PERFORMER, in UTF-8
+  std::string performer;
 };
 
 // Sheets longer than this are refused before parsing.
 inline constexpr std::size_t kMaxSheetBytes = 1 << 20;
 
 // Reads a sheet's text: a UTF-8 BOM, CRLF or CR line ends, quoted or bare
-// names, and keywords in any case are accepted; REM, TITLE, PERFORMER,
-// CATALOG, FLAGS, ISRC and the other CD-TEXT lines are read and ignored.
+// names, and keywords in any case are accepted. TITLE and PERFORMER are kept
+// (UTF-8, or ISO-8859-1 when the bytes are not UTF-8); REM, CATALOG, FLAGS,
+// ISRC and the other CD-TEXT lines are read and ignored.
 // Checks what needs no file: tracks numbered 1, 2, 3... in order, each with
 // an INDEX 01, indexes numbered in order and increasing inside each file.
 // Throws DiscError naming the line, e.g.

@@ -121,8 +121,15 @@ DiscLayout layOutDisc(const CueSheet& sheet, std::span<const std::int64_t> fileS
     throw DiscError("internal: an index fell outside the disc");
   };
   for (const SheetTrack& track : sheet.tracks) {
-    layout.toc.tracks.push_back({track.number, address(track.indexOne()), track.audio});
+    layout.toc.tracks.push_back({.number = track.number,
+                                 .start = address(track.indexOne()),
+                                 .audio = track.audio,
+                                 .session = 1,
+                                 .title = track.title,
+                                 .performer = track.performer});
   }
+  layout.toc.album = sheet.title;
+  layout.toc.performer = sheet.performer;
   layout.toc.leadOut = static_cast<Lba>(lba);
   return layout;
 }

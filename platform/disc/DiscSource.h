@@ -13,13 +13,33 @@ namespace tavrelo::disc {
 // on ("track 3: INDEX 01 lies past the end of a.wav (line 14)").
 class DiscError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  // What a failed read means for the play: a bad sector is silence and play
+  // goes on; a drive that is not ready is read again soon; no disc or no
+  // drive ends the play.
+  enum class Kind {
+    Other,       // a sheet, a file or a command that failed
+    Unreadable,  // a scratch, a sector no retry will read (sense 3/11)
+    NotAudio,    // a data sector read as audio (sense 5/64)
+    NotReady,    // spinning up or waking from standby (sense 2/04)
+    NoDisc,      // the disc went away (sense 2/3A)
+    Gone,        // the drive itself went away (unplugged)
+  };
+  explicit DiscError(const std::string& what, Kind kind = Kind::Other)
+      : std::runtime_error(what), kind_(kind) {}
+  Kind kind() const { return kind_; }
+
+ private:
+  Kind kind_;
 };
 
 enum class MediaState {
   TrayOpen,
   NoDisc,  // tray closed, nothing in it (or nothing readable)
   DiscPresent,
+  // A drive that spins up after its tray closed, or wakes from standby: a
+  // disc may be in it, and a disc in use stays in use.
+  NotReady,
+  Gone,  // the drive was unplugged; it may come back
 };
 
 // Where the drive engine gets its samples: a physical CD drive or a CUE sheet
@@ -35,7 +55,8 @@ class DiscSource {
   // Never throws and never waits for a disc to spin up.
   virtual MediaState mediaState() = 0;
   // Changes whenever the disc may have changed (tray opened and closed, disc
-  // swapped), so a cached TOC can be dropped.
+  // swapped, the drive unplugged), so a cached TOC can be dropped. A drive
+  // that wakes from standby keeps its generation.
   virtual std::uint64_t mediaGeneration() = 0;
 
   virtual Toc readToc() = 0;
@@ -43,7 +64,8 @@ class DiscSource {
   // Reads up to `count` audio sectors from `lba` into `out`, which holds at
   // least count * kSectorBytes bytes: 16-bit little-endian interleaved stereo,
   // as on the disc. Reads are clamped to the lead-out; returns the sectors read
-  // (0 at or past the lead-out). Throws DiscError when a sector can't be read.
+  // (0 at or past the lead-out). Throws DiscError, whose kind says why, when a
+  // sector can't be read.
   virtual int readAudio(Lba lba, int count, std::span<std::uint8_t> out) = 0;
 
   virtual bool hasTray() const = 0;

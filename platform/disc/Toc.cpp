@@ -14,7 +14,8 @@ Lba Toc::trackEnd(int number) const {
   const Track* track = find(number);
   if (track == nullptr) return 0;
   const Track* next = number < tracks.back().number ? find(number + 1) : nullptr;
-  return next != nullptr ? next->start : leadOut;
+  if (next == nullptr) return leadOut;
+  return next->session != track->session ? next->start - kSessionGapFrames : next->start;
 }
 
 int Toc::trackAt(Lba lba) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tavrelo::disc {
@@ -15,11 +16,20 @@ inline constexpr int kFramesPerSecond = 75;
 inline constexpr Lba kLeadInFrames = 150;
 inline constexpr int kSectorBytes = 2352;        // one CD-DA sector
 inline constexpr int kStereoFramesPerSector = 588;  // 44100 / 75
+// Between two sessions lie the first session's lead-out, the next one's
+// lead-in and pregap: 152 s of nothing an audio player can read.
+inline constexpr Lba kSessionGapFrames = 11400;
 
 struct Track {
   int number = 0;
   Lba start = 0;
   bool audio = true;  // false for a data track (TOC control bit 0x04)
+  int session = 1;    // a CD-Extra disc's data track is in session 2
+  // CD-Text or the CUE sheet's TITLE and PERFORMER, in UTF-8; empty when unknown.
+  std::string title{};
+  std::string performer{};
+
+  bool operator==(const Track&) const = default;
 };
 
 // A disc's table of contents. Tracks are in order and numbered consecutively
@@ -27,22 +37,21 @@ struct Track {
 struct Toc {
   std::vector<Track> tracks;
   Lba leadOut = 0;
+  std::string album{};  // UTF-8, as the titles
+  std::string performer{};
 
   bool empty() const { return tracks.empty(); }
   int firstTrack() const { return tracks.empty() ? 0 : tracks.front().number; }
   int lastTrack() const { return tracks.empty() ? 0 : tracks.back().number; }
   // nullptr when the disc has no such track.
   const Track* find(int number) const;
-  // The first address after the track: the next track's start, or the lead-out.
+  // The first address after the track: the next track's start, or the
+  // lead-out; a track that ends its session ends kSessionGapFrames earlier.
   Lba trackEnd(int number) const;
   // The number of the track that holds `lba`, 0 when it lies outside every track.
   int trackAt(Lba lba) const;
 
   bool operator==(const Toc&) const = default;
 };
-
-inline bool operator==(const Track& a, const Track& b) {
-  return a.number == b.number && a.start == b.start && a.audio == b.audio;
-}
 
 }  // namespace tavrelo::disc

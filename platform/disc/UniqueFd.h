@@ -7,16 +7,24 @@ namespace tavrelo::disc {
 // Owns a file descriptor; -1 holds none.
 class UniqueFd {
  public:
+  UniqueFd() = default;
   explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = other.fd_;
+      other.fd_ = -1;
+    }
+    return *this;
+  }
   ~UniqueFd() {
     if (fd_ >= 0) ::close(fd_);
   }
   int get() const { return fd_; }
 
  private:
-  int fd_;
+  int fd_ = -1;
 };
 
 }  // namespace tavrelo::disc

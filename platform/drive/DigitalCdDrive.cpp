@@ -41,7 +41,7 @@ DigitalCdDrive::DigitalCdDrive(std::unique_ptr<disc::DiscSource> source,
       source_->setReadSpeed(options_.readSpeed);
     } catch (const std::exception& e) {
       // Some drives refuse speed changes; they read at their own pace.
-      fail(std::string("could not set the read speed: ") + e.what());
+      log(std::string("could not set the read speed: ") + e.what());
     }
     media = snapshotMedia();
   }
@@ -86,17 +86,13 @@ DriveError DigitalCdDrive::readToc(Toc& out) {
   return DriveError::None;
 }
 
-std::uint64_t DigitalCdDrive::playSerial() {
-  std::lock_guard lock(mutex_);
-  return serial_;
-}
-
 std::string DigitalCdDrive::lastError() {
   std::lock_guard lock(mutex_);
   return lastError_;
 }
 
 DriveError DigitalCdDrive::checkMediaLocked() const {
+  if (driveGone_) return DriveError::Unavailable;
   if (!mediaPresent_) return DriveError::NoMedia;
   if (toc_.empty()) return DriveError::Hardware;
   return DriveError::None;
@@ -190,6 +186,7 @@ DriveError DigitalCdDrive::seek(Lba to) {
 DriveError DigitalCdDrive::openTray() {
   {
     std::lock_guard lock(mutex_);
+    if (driveGone_) return DriveError::Unavailable;
     stopSoundLocked();
     audio_ = AudioStatus::Stopped;
     ++mediaEpoch_;
@@ -198,6 +195,10 @@ DriveError DigitalCdDrive::openTray() {
 }
 
 DriveError DigitalCdDrive::closeTray() {
+  {
+    std::lock_guard lock(mutex_);
+    if (driveGone_) return DriveError::Unavailable;
+  }
   return moveTray(&disc::DiscSource::closeTray, "the tray did not close: ");
 }
 
@@ -210,7 +211,7 @@ DriveError DigitalCdDrive::moveTray(void (disc::DiscSource::*move)(), const char
     try {
       (source_.get()->*move)();
     } catch (const std::exception& e) {
-      fail(failure + std::string(e.what()));
+      log(failure + std::string(e.what()));
       return DriveError::Hardware;
     }
     media = snapshotMedia();
@@ -238,6 +239,18 @@ DigitalCdDrive::MediaSnapshot DigitalCdDrive::snapshotMedia() {
 }
 
 void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
+  if (media.state == disc::MediaState::NotReady && media.generation == generation_) {
+    // Waking from standby, or a closed tray's disc still spinning up: what
+    // was known stays (a paused disc stays paused), and a disc that arrives
+    // comes with a new generation.
+    trayOpen_ = false;
+    return;
+  }
+  const bool gone = media.state == disc::MediaState::Gone;
+  if (gone != driveGone_) {
+    log(gone ? "the drive is gone" : "the drive is back");
+    driveGone_ = gone;
+  }
   const bool present = media.state == disc::MediaState::DiscPresent;
   const bool changed =
       present != mediaPresent_ || media.generation != generation_ || (present && media.toc != toc_);
@@ -247,7 +260,7 @@ void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
   if (audio_ == AudioStatus::Playing || audio_ == AudioStatus::Paused) {
     stopSoundLocked();
     audio_ = present ? AudioStatus::Stopped : AudioStatus::Error;
-    if (!present) lastError_ = "the disc went away during play";
+    if (!present) lastError_ = gone ? "the drive went away during play" : "the disc went away during play";
   }
   mediaPresent_ = present;
   toc_ = present ? media.toc : Toc{};
@@ -272,7 +285,9 @@ void DigitalCdDrive::pollMedia() {
     media.generation = source_->mediaGeneration();
     if (media.generation == knownGeneration) {
       std::lock_guard lock(mutex_);
-      trayOpen_ = media.state == disc::MediaState::TrayOpen;
+      if (media.state != disc::MediaState::NotReady) {
+        trayOpen_ = media.state == disc::MediaState::TrayOpen;
+      }
       return;
     }
     if (media.state == disc::MediaState::DiscPresent) {
@@ -307,7 +322,13 @@ void DigitalCdDrive::applyLocked(const DriveEvent& event) {
         audio_ = AudioStatus::Error;
         lastError_ = readFailure_;
       } else {
-        const bool endOfDisc = playTo_ >= toc_.leadOut;
+        // Past the last audio track lies only data (a CD-Extra disc): that is
+        // the end of the disc for a player.
+        Lba audioEnd = toc_.leadOut;
+        for (const disc::Track& track : toc_.tracks) {
+          if (track.audio) audioEnd = toc_.trackEnd(track.number);
+        }
+        const bool endOfDisc = playTo_ >= audioEnd;
         stopSoundLocked();
         audio_ = AudioStatus::Stopped;
         position_ = endOfDisc ? firstAudioStartLocked() : playTo_;
@@ -316,7 +337,7 @@ void DigitalCdDrive::applyLocked(const DriveEvent& event) {
     case DriveEvent::Kind::SourceFailed:
       // The ring plays out first, so the listener hears everything read
       // before the failure; the end of that is the end of the play.
-      if (readFailure_.empty()) fail(event.reason);
+      if (readFailure_.empty()) log(event.reason);
       readFailure_ = event.reason;
       readDone_ = true;
       ring_.closeInput();
@@ -324,7 +345,7 @@ void DigitalCdDrive::applyLocked(const DriveEvent& event) {
   }
 }
 
-void DigitalCdDrive::fail(const std::string& why) {
+void DigitalCdDrive::log(const std::string& why) {
   const std::string line = source_->describe() + ": " + why;
   if (options_.log) {
     options_.log(line);
@@ -384,24 +405,35 @@ void DigitalCdDrive::readJob(const ReadJob& job) {
     unreadableRun_ = 0;
   }
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(job.count) * kSectorBytes);
-  int got = 0;
-  std::string why;
-  bool ok = false;
+  ReadResult result;
   {
     std::lock_guard sourceLock(sourceMutex_);
-    ok = readWithRetries(job, buffer.data(), got, why);
+    result = readChunk(job, buffer.data());
   }
-  if (!ok && why.empty()) return;  // abandoned for a newer play
-  if (!ok) {
-    post(DriveEvent{.serial = job.serial, .kind = DriveEvent::Kind::SourceFailed, .reason = why});
-    return;
+  switch (result.outcome) {
+    case ReadOutcome::Abandoned:
+      return;
+    case ReadOutcome::NotReady: {
+      // The ring plays on meanwhile; the same sectors are read once the
+      // drive is up again, or dropped if a command moves the play on.
+      std::unique_lock lock(mutex_);
+      wakeReader_.wait_for(lock, std::chrono::milliseconds(options_.idlePollMs),
+                           [&] { return quit_ || job.serial != serial_; });
+      return;
+    }
+    case ReadOutcome::DiscGone:
+      post(DriveEvent{
+          .serial = job.serial, .kind = DriveEvent::Kind::SourceFailed, .reason = result.why});
+      return;
+    case ReadOutcome::Read:
+      break;
   }
   {
     std::lock_guard lock(mutex_);
     if (job.serial != serial_) return;  // a newer play cleared the ring meanwhile
-    ring_.push({buffer.data(), static_cast<std::size_t>(got) * kSectorBytes});
-    readNext_ = job.lba + got;
-    if (readNext_ >= playTo_ || got < job.count) {
+    ring_.push({buffer.data(), static_cast<std::size_t>(result.sectors) * kSectorBytes});
+    readNext_ = job.lba + result.sectors;
+    if (readNext_ >= playTo_ || result.sectors < job.count) {
       readDone_ = true;
       ring_.closeInput();
     }
@@ -409,84 +441,101 @@ void DigitalCdDrive::readJob(const ReadJob& job) {
   sink_->wake();
 }
 
-bool DigitalCdDrive::readWithRetries(const ReadJob& job, std::uint8_t* out, int& got,
-                                     std::string& why) {
-  const Lba lba = job.lba;
-  const int count = job.count;
+DigitalCdDrive::Attempt DigitalCdDrive::attempt(Lba lba, int count, std::uint8_t* out) {
+  Attempt result;
+  try {
+    result.sectors = source_->readAudio(lba, count, {out, static_cast<std::size_t>(count) * kSectorBytes});
+    result.read = true;
+  } catch (const disc::DiscError& e) {
+    result.kind = e.kind();
+    result.error = e.what();
+  } catch (const std::exception& e) {
+    result.error = e.what();
+  }
+  return result;
+}
+
+std::optional<DigitalCdDrive::ReadResult> DigitalCdDrive::endsTheRead(const Attempt& failed) {
+  using Kind = disc::DiscError::Kind;
+  if (failed.kind == Kind::NotReady) return ReadResult{ReadOutcome::NotReady, 0, failed.error};
+  if (failed.kind == Kind::NoDisc || failed.kind == Kind::Gone) {
+    return ReadResult{ReadOutcome::DiscGone, 0, failed.error};
+  }
+  // A source that can't say why (an image, a decorator) is asked where its disc is.
+  switch (source_->mediaState()) {
+    case disc::MediaState::DiscPresent:
+      return std::nullopt;
+    case disc::MediaState::NotReady:
+      return ReadResult{ReadOutcome::NotReady, 0, failed.error};
+    default:
+      return ReadResult{ReadOutcome::DiscGone, 0, "the disc went away during play"};
+  }
+}
+
+DigitalCdDrive::ReadResult DigitalCdDrive::readChunk(const ReadJob& job, std::uint8_t* out) {
   const auto bytes = [](int sectors) { return static_cast<std::size_t>(sectors) * kSectorBytes; };
   // A bad patch can take many slow attempts on a real drive; a stop, seek or
   // tray move in the meantime should not wait for all of them.
   const auto abandoned = [&] { return liveSerial_.load() != job.serial; };
   // Deep in a bad stretch (a long scratch, a file cut short) one attempt a
-  // chunk is enough: retrying every sector would make a slow drive fall
+  // chunk is enough: reading every sector would make a slow drive fall
   // behind the listener.
-  const auto deepInABadStretch = [&] { return unreadableRun_ >= options_.longUnreadableRun; };
-  const auto discGone = [&] {
-    if (source_->mediaState() == disc::MediaState::DiscPresent) return false;
-    why = "the disc went away during play";
-    return true;
-  };
-  std::string firstError;
-  for (int attempt = 0; attempt <= options_.retries; ++attempt) {
-    if (attempt > 0 && abandoned()) return false;
-    try {
-      got = source_->readAudio(lba, count, {out, bytes(count)});
-      if (deepInABadStretch()) {
-        fail("reading again at LBA " + std::to_string(lba) + " after " +
-             std::to_string(unreadableRun_) + " unreadable sectors");
-      }
-      unreadableRun_ = 0;
-      return true;
-    } catch (const std::exception& e) {
-      if (firstError.empty()) firstError = e.what();
+  const auto deep = [&] { return unreadableRun_ >= options_.longUnreadableRun; };
+
+  const Attempt whole = attempt(job.lba, job.count, out);
+  if (whole.read) {
+    if (deep()) {
+      log("reading again at LBA " + std::to_string(job.lba) + " after " +
+          std::to_string(unreadableRun_) + " unreadable sectors");
     }
-    if (deepInABadStretch()) break;
+    unreadableRun_ = 0;
+    return {ReadOutcome::Read, whole.sectors, {}};
   }
-  if (deepInABadStretch()) {
-    if (discGone()) return false;
-    std::memset(out, 0, bytes(count));
-    got = count;
-    unreadableRun_ += count;
-    return true;
+  if (auto ended = endsTheRead(whole)) return *ended;
+  if (deep()) {
+    std::memset(out, 0, bytes(job.count));
+    unreadableRun_ += job.count;
+    return {ReadOutcome::Read, job.count, {}};
   }
   // Sector by sector, so one bad sector costs 1/75 s of silence, not a chunk.
-  got = count;
   int bad = 0;
-  for (int i = 0; i < count; ++i) {
+  std::string firstBad;
+  for (int i = 0; i < job.count; ++i) {
     std::uint8_t* sector = out + bytes(i);
-    bool read = false;
-    for (int attempt = 0; attempt <= options_.retries && !read && !deepInABadStretch();
-         ++attempt) {
-      if (abandoned()) return false;
-      try {
-        const int n = source_->readAudio(lba + i, 1, {sector, bytes(1)});
-        if (n == 0) {  // past the lead-out: the disc is shorter than its TOC said
-          got = i;
-          return true;
-        }
-        read = true;
-      } catch (const std::exception& e) {
-        if (firstError.empty()) firstError = e.what();
-      }
+    if (deep()) {  // the stretch grew long inside this chunk
+      std::memset(sector, 0, bytes(1));
+      ++bad;
+      ++unreadableRun_;
+      continue;
     }
-    if (read) {
+    Attempt one;
+    for (int tries = 0; tries <= options_.retries; ++tries) {
+      if (abandoned()) return {ReadOutcome::Abandoned, 0, {}};
+      one = attempt(job.lba + i, 1, sector);
+      if (one.read) break;
+      if (auto ended = endsTheRead(one)) return *ended;
+    }
+    if (one.read && one.sectors == 0) {  // past the lead-out: the disc is shorter than its TOC
+      return {ReadOutcome::Read, i, {}};
+    }
+    if (one.read) {
       unreadableRun_ = 0;
       continue;
     }
     std::memset(sector, 0, bytes(1));
+    if (firstBad.empty()) firstBad = one.error;
     ++bad;
     ++unreadableRun_;
-    if (discGone()) return false;
   }
   if (bad > 0) {
-    fail(std::to_string(bad) + " unreadable sector(s) from LBA " + std::to_string(lba) +
-         " played as silence: " + firstError);
+    log(std::to_string(bad) + " unreadable sector(s) from LBA " + std::to_string(job.lba) +
+        " played as silence: " + (firstBad.empty() ? whole.error : firstBad));
   }
-  if (deepInABadStretch() && unreadableRun_ - bad < options_.longUnreadableRun) {
-    fail("unreadable from LBA " + std::to_string(lba + count - unreadableRun_) +
-         " on: played as silence, one read a chunk, until the disc reads again");
+  if (deep() && unreadableRun_ - bad < options_.longUnreadableRun) {
+    log("unreadable from LBA " + std::to_string(job.lba + job.count - unreadableRun_) +
+        " on: played as silence, one read a chunk, until the disc reads again");
   }
-  return true;
+  return {ReadOutcome::Read, job.count, {}};
 }
 
 void DigitalCdDrive::checkEnd() {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -23,7 +24,7 @@ struct EngineOptions {
   int chunkSectors = 25;       // one steady read: a third of a second
   int firstChunkSectors = 3;   // the first read of a play is short, so sound starts at once
   int readSpeed = 4;           // asked of drives with a motor, in "x"
-  int retries = 2;             // extra attempts for a chunk, then for each of its sectors
+  int retries = 1;             // extra attempts for each unreadable sector
   // Past this many unreadable sectors in a row a failed chunk is silence
   // whole, read once without retries, until the disc reads again.
   int longUnreadableRun = 150;
@@ -72,11 +73,6 @@ class DigitalCdDrive final : public CdDrive {
   DriveError openTray() override;
   DriveError closeTray() override;
 
-  // Any thread: applies the event unless its serial is no longer current.
-  void post(const DriveEvent& event);
-  // The serial of the current play; every play, stop, seek, end and tray move
-  // starts a new one.
-  std::uint64_t playSerial();
   // Why the drive last gave up or failed a command; empty when it never did.
   std::string lastError();
 
@@ -93,13 +89,37 @@ class DigitalCdDrive final : public CdDrive {
     std::string tocError;
   };
 
+  // How one job's read of the disc ended.
+  enum class ReadOutcome {
+    Read,       // `sectors` are in the buffer, unreadable ones as silence
+    Abandoned,  // a newer play, a stop or the drive's end made it pointless
+    NotReady,   // the drive spins up or wakes: read the same sectors again soon
+    DiscGone,   // no disc or no drive any more; `why` says which
+  };
+  struct ReadResult {
+    ReadOutcome outcome = ReadOutcome::Read;
+    int sectors = 0;
+    std::string why;
+  };
+  // One command to the source: the sectors read, or why none were.
+  struct Attempt {
+    bool read = false;
+    int sectors = 0;
+    disc::DiscError::Kind kind = disc::DiscError::Kind::Other;
+    std::string error;
+  };
+
   void run();
   bool nextJobLocked(ReadJob& job);
   void readJob(const ReadJob& job);
-  // Reads with retries; unreadable sectors become silence. Returns false with
-  // `why` when the disc has gone, with `why` empty when a newer play (or the
-  // drive's end) made the read pointless.
-  bool readWithRetries(const ReadJob& job, std::uint8_t* out, int& got, std::string& why);
+  // Reads a job; unreadable sectors become silence. An isolated bad sector
+  // costs three failed commands: the chunk's, then its own and one retry.
+  ReadResult readChunk(const ReadJob& job, std::uint8_t* out);
+  Attempt attempt(disc::Lba lba, int count, std::uint8_t* out);
+  // Whether a failed attempt ends the read rather than costing a sector.
+  std::optional<ReadResult> endsTheRead(const Attempt& failed);
+  // Any thread: applies the event unless its serial is no longer current.
+  void post(const DriveEvent& event);
   void checkEnd();
   void pollMedia();
   DriveError moveTray(void (disc::DiscSource::*move)(), const char* failure);
@@ -110,7 +130,7 @@ class DigitalCdDrive final : public CdDrive {
   Lba heardLbaLocked();
   Lba firstAudioStartLocked() const;
   DriveError checkMediaLocked() const;
-  void fail(const std::string& why);
+  void log(const std::string& why);
 
   const std::unique_ptr<disc::DiscSource> source_;
   const std::unique_ptr<audio::AudioSink> sink_;
@@ -132,6 +152,7 @@ class DigitalCdDrive final : public CdDrive {
   bool filling_ = false;
   bool trayOpen_ = false;
   bool mediaPresent_ = false;
+  bool driveGone_ = false;  // unplugged: every command fails until it is back
   std::uint64_t generation_ = 0;
   std::uint64_t mediaEpoch_ = 0;  // bumped by tray moves, so an older poll is not applied
   Toc toc_;

@@ -110,7 +110,7 @@ disc::Lba CdAudioDevice::nextAudio(disc::Lba lba) const {
 disc::Lba CdAudioDevice::audioRunEnd(disc::Lba lba) const {
   const int holder = toc_.trackAt(lba);
   for (const disc::Track& track : toc_.tracks) {
-    if (track.number > holder && !track.audio) return track.start;
+    if (track.number > holder && !track.audio) return toc_.trackEnd(track.number - 1);
   }
   return toc_.leadOut;
 }

@@ -14,7 +14,8 @@ namespace tavrelo::mci {
 class DriveDirectory {
  public:
   virtual ~DriveDirectory() = default;
-  // The drive behind an upper-case letter ('D'), nullptr when it is no CD drive.
+  // The drive behind an upper-case letter ('D'), nullptr when it is no CD drive
+  // or cannot be used now (no access to the device, no drive service).
   virtual std::shared_ptr<drive::CdDrive> cdDrive(char letter) = 0;
   // The CD drive letters in order; "open cdaudio" takes the first.
   virtual std::vector<char> cdDriveLetters() = 0;

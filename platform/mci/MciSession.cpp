@@ -167,7 +167,15 @@ Reply MciSession::open(const Command& c) {
     drive = other.device->drive();
   }
   if (!drive) drive = drives_->cdDrive(letter);
-  if (!drive) return Reply{element.empty() ? err::kCannotLoadDriver : err::kInvalidFile, {}};
+  if (!drive) {
+    // A drive that is there but cannot be used (no access, no drive service)
+    // is a hardware fault; a letter that is no CD drive is a bad name.
+    const std::vector<char> letters = drives_->cdDriveLetters();
+    if (std::find(letters.begin(), letters.end(), letter) != letters.end()) {
+      return Reply{err::kHardware, {}};
+    }
+    return Reply{element.empty() ? err::kCannotLoadDriver : err::kInvalidFile, {}};
+  }
 
   OpenDevice d;
   d.alias = alias;

@@ -1,14 +1,19 @@
 // Threads: one thread (the caller of runDriveService) accepts clients and
-// serves every request in turn; nothing here is shared with another thread.
-// The drives it holds run their own reader and sound threads behind CdDrive.
-// So a request that waits on a disc (opening a physical drive spins it up,
-// a tray takes a second or two to move) holds every other client that long.
-// A signal handler may set the stop flag, an atomic read once per poll.
+// answers their requests in turn. A request that may wait on a disc (opening
+// a physical drive spins it up, a tray takes seconds to move) runs on a
+// thread of its own for that client, which waits for its reply while the
+// others are answered: status comes from state the drives keep, so a slow
+// drive holds up nobody else. Such a thread touches only its client's
+// Session and the DriveTable (which has its own lock); it hands the reply
+// back through an eventfd. The drives run their own reader and sound threads
+// behind CdDrive. A signal handler may set the stop flag, an atomic read
+// once per poll.
 
 #include "platform/service/DriveServer.h"
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -20,6 +25,7 @@
 #include <chrono>
 #include <cstring>
 #include <list>
+#include <thread>
 #include <vector>
 
 #include "platform/service/Packets.h"
@@ -40,8 +46,18 @@ std::int64_t nowMs() {
 }
 
 struct Client {
+  Client(Fd connection, DriveTable& drives) : fd(std::move(connection)), session(drives) {}
+
   Fd fd;
   Session session;
+  // The request that may wait on a drive, while it runs; its reply is sent
+  // once `finished` says it is ready.
+  std::jthread slowRequest;
+  std::atomic<bool> finished{false};
+  Reply reply;
+  bool hangUp = false;
+
+  bool busy() const { return slowRequest.joinable(); }
 };
 
 // The lock that makes one service per user; false (quietly) when another holds it.
@@ -96,7 +112,12 @@ Fd listenOn(const std::filesystem::path& path, const std::function<void(const st
 class Server {
  public:
   Server(const ServerOptions& options, Fd listener)
-      : options_(options), listener_(std::move(listener)), drives_(options.factory) {}
+      : options_(options),
+        listener_(std::move(listener)),
+        wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+        drives_(options.factory) {}
+
+  bool ready() const { return wake_.valid(); }
 
   void run() {
     std::int64_t lastBusy = nowMs();
@@ -107,19 +128,20 @@ class Server {
       // While accepting fails (out of descriptors), the listener stays
       // readable; leave it out for a while rather than spin on it.
       const bool listen = nowMs() >= acceptPausedUntil_;
-      waiting.assign(1, {listen ? listener_.get() : -1, POLLIN, 0});
-      for (const Client& c : clients_) waiting.push_back({c.fd.get(), POLLIN, 0});
+      waiting.assign({{listen ? listener_.get() : -1, POLLIN, 0}, {wake_.get(), POLLIN, 0}});
+      for (const Client& c : clients_) waiting.push_back({c.busy() ? -1 : c.fd.get(), POLLIN, 0});
       const int ready = ::poll(waiting.data(), waiting.size(), kPollMs);
       if (ready < 0 && errno != EINTR) {
         options_.log(std::string("poll: ") + std::strerror(errno));
         return;
       }
       if (ready > 0) {
-        std::size_t i = 1;
+        std::size_t i = 2;
         for (auto c = clients_.begin(); c != clients_.end(); ++i) {
           const bool keep = waiting[i].revents == 0 || serve(*c);
           c = keep ? std::next(c) : clients_.erase(c);
         }
+        if ((waiting[1].revents & POLLIN) != 0) answerSlowRequests();
         if ((waiting[0].revents & POLLIN) != 0) acceptAll();
       }
       // Asking the drives costs a status each, so not on every request.
@@ -144,6 +166,10 @@ class Server {
     Bytes packet;
     switch (receivePacket(client.fd.get(), packet, 0)) {
       case Received::Packet: {
+        if (Session::mayWaitOnDrive(packet)) {
+          startSlowRequest(client, std::move(packet));
+          return true;
+        }
         bool hangUp = false;
         const Reply reply = client.session.handle(packet, hangUp);
         return sendReply(client.fd.get(), reply) && !hangUp;
@@ -157,6 +183,32 @@ class Server {
         return false;
     }
     return false;
+  }
+
+  void startSlowRequest(Client& client, Bytes packet) {
+    client.finished = false;
+    client.slowRequest = std::jthread([this, &client, packet = std::move(packet)] {
+      client.reply = client.session.handle(packet, client.hangUp);
+      client.finished = true;
+      const std::uint64_t one = 1;
+      if (::write(wake_.get(), &one, sizeof one) < 0) {
+        // The counter is full only if nobody reads it; the loop will.
+      }
+    });
+  }
+
+  void answerSlowRequests() {
+    std::uint64_t count = 0;
+    while (::read(wake_.get(), &count, sizeof count) > 0) {
+    }
+    for (auto c = clients_.begin(); c != clients_.end();) {
+      bool keep = true;
+      if (c->busy() && c->finished.load()) {
+        c->slowRequest.join();
+        keep = sendReply(c->fd.get(), c->reply) && !c->hangUp;
+      }
+      c = keep ? std::next(c) : clients_.erase(c);
+    }
   }
 
   void acceptAll() {
@@ -182,7 +234,7 @@ class Server {
         refuse(fd, "the drive service has too many clients");
         continue;
       }
-      clients_.push_back(Client{std::move(fd), Session(drives_)});
+      clients_.emplace_back(std::move(fd), drives_);
     }
   }
 
@@ -197,7 +249,9 @@ class Server {
 
   const ServerOptions& options_;
   Fd listener_;
+  Fd wake_;  // counts finished slow requests
   DriveTable drives_;
+  // Before drives_ goes: a slow request's thread still uses the table.
   std::list<Client> clients_;
   std::int64_t acceptPausedUntil_ = 0;
 };
@@ -218,6 +272,10 @@ int runDriveService(const ServerOptions& options) {
   options.log("serving " + socketPath.string() + " (pid " + std::to_string(::getpid()) + ")");
   {
     Server server(options, std::move(listener));
+    if (!server.ready()) {
+      options.log(std::string("eventfd: ") + std::strerror(errno));
+      return 1;
+    }
     server.run();
   }
   // Still under the lock: no newer service can own this path yet.

@@ -20,6 +20,12 @@ DriveSource canonicalSource(const DriveSource& source) {
 }
 
 std::shared_ptr<drive::CdDrive> DriveTable::open(const DriveSource& source) {
+  std::lock_guard lock(mutex_);
+  // An unplugged drive's node is gone until it comes back, but its drive is
+  // here, waiting for it.
+  if (const auto found = drives_.find(describe(source)); found != drives_.end()) {
+    return found->second;
+  }
   const DriveSource canonical = canonicalSource(source);
   const std::string key = describe(canonical);
   if (const auto found = drives_.find(key); found != drives_.end()) return found->second;
@@ -30,6 +36,7 @@ std::shared_ptr<drive::CdDrive> DriveTable::open(const DriveSource& source) {
 }
 
 bool DriveTable::anyInUse() {
+  std::lock_guard lock(mutex_);
   for (const auto& [key, drive] : drives_) {
     const drive::AudioStatus audio = drive->status().audio;
     if (audio == drive::AudioStatus::Playing || audio == drive::AudioStatus::Paused) return true;

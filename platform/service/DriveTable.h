@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/drive/CdDrive.h"
@@ -13,6 +14,8 @@ namespace tavrelo::service {
 // The service's drives, one per source, shared by every connection that opens
 // that source. A drive stays when its last client leaves (the disc plays on,
 // and the next client finds it as it was); the table goes with the service.
+// Any thread may call it: opens take turns, so two clients opening one drive
+// share it even while the first open waits on the disc.
 class DriveTable {
  public:
   // Makes the drive for a canonical source; throws std::exception with a
@@ -30,10 +33,10 @@ class DriveTable {
   // True while any drive plays or is paused: a paused disc waits for its
   // listener, as it would in a hardware drive, and must not be forgotten.
   bool anyInUse();
-  std::size_t size() const { return drives_.size(); }
 
  private:
   Factory factory_;
+  std::mutex mutex_;
   std::map<std::string, std::shared_ptr<drive::CdDrive>> drives_;
 };
 

@@ -38,9 +38,15 @@ void logLine(const std::string& message) {
 }
 
 std::shared_ptr<drive::CdDrive> makeDrive(const service::DriveSource& source) {
-  std::unique_ptr<disc::DiscSource> disc = source.kind == service::DriveSource::Kind::CueImage
-                                               ? disc::openCueImageDrive(source.path)
-                                               : disc::openPhysicalDrive(source.path);
+  std::unique_ptr<disc::DiscSource> disc;
+  try {
+    disc = source.kind == service::DriveSource::Kind::CueImage
+               ? disc::openCueImageDrive(source.path)
+               : disc::openPhysicalDrive(source.path);
+  } catch (const std::exception& e) {
+    logLine("cannot open " + service::describe(source) + ": " + e.what());
+    throw;
+  }
   audio::PulseOptions sound;
   sound.log = logLine;
   drive::EngineOptions engine;

@@ -20,6 +20,7 @@ class Writer {
     u16(static_cast<std::uint16_t>(n));
     bytes_.insert(bytes_.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n));
   }
+  std::size_t size() const { return bytes_.size(); }
   Bytes take() { return std::move(bytes_); }
 
  private:
@@ -120,6 +121,45 @@ drive::DriveError readDriveError(Reader& in) {
   if (v > static_cast<std::uint8_t>(drive::DriveError::Unavailable))
     in.invalid("unknown drive error");
   return static_cast<drive::DriveError>(v);
+}
+
+// A TOC's texts in order: album, performer, then each track's title and performer.
+template <typename TocType, typename Text>
+std::vector<Text*> titlesOf(TocType& toc) {
+  std::vector<Text*> texts{&toc.album, &toc.performer};
+  for (auto& track : toc.tracks) {
+    texts.push_back(&track.title);
+    texts.push_back(&track.performer);
+  }
+  return texts;
+}
+
+// Titles go last, as a counted list: they are what gives way when a long TOC
+// would not fit one message. Each is cut to whole UTF-8 characters; the list
+// ends at its last text that is not empty, so one TOC has one encoding.
+void writeTitles(Writer& out, const disc::Toc& toc) {
+  std::vector<std::string> fitted;
+  std::size_t used = out.size() + 1;
+  for (const std::string* text : titlesOf<const disc::Toc, const std::string>(toc)) {
+    if (used + 2 > kMaxMessageBytes) break;
+    std::size_t n = std::min({text->size(), kMaxTitleBytes, kMaxMessageBytes - used - 2});
+    while (n > 0 && n < text->size() && (static_cast<unsigned char>((*text)[n]) & 0xC0) == 0x80) {
+      --n;
+    }
+    fitted.push_back(text->substr(0, n));
+    used += 2 + n;
+  }
+  while (!fitted.empty() && fitted.back().empty()) fitted.pop_back();
+  out.u8(static_cast<std::uint8_t>(fitted.size()));
+  for (const std::string& text : fitted) out.text(text, kMaxTitleBytes);
+}
+
+void readTitles(Reader& in, disc::Toc& toc) {
+  const std::vector<std::string*> texts = titlesOf<disc::Toc, std::string>(toc);
+  const std::size_t count = in.u8();
+  if (count > texts.size()) in.invalid("more titles than tracks");
+  for (std::size_t i = 0; i < count && in.ok(); ++i) *texts[i] = in.text(kMaxTitleBytes);
+  if (in.ok() && count > 0 && texts[count - 1]->empty()) in.invalid("the titles end in an empty one");
 }
 
 // Why a message cannot be decoded at all, or "" when its size is fine.
@@ -225,7 +265,9 @@ Bytes encode(const Reply& reply) {
         out.u8(static_cast<std::uint8_t>(t.number));
         out.i32(t.start);
         out.flag(t.audio);
+        out.u8(static_cast<std::uint8_t>(std::clamp(t.session, 1, 99)));
       }
+      writeTitles(out, reply.toc);
       break;
     }
     case ReplyKind::Failure:
@@ -330,9 +372,12 @@ std::variant<Reply, ProtocolError> decodeReply(std::span<const std::uint8_t> byt
         t.number = in.u8();
         t.start = in.i32();
         t.audio = in.flag();
+        t.session = in.u8();
         if (t.number < 1 || t.number > kMaxTracks) in.invalid("a track number out of range");
+        if (t.session < 1 || t.session > kMaxTracks) in.invalid("a session number out of range");
         reply.toc.tracks.push_back(t);
       }
+      readTitles(in, reply.toc);
       break;
     }
     case ReplyKind::Failure: {

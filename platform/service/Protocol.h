@@ -35,10 +35,13 @@
 
 namespace tavrelo::service {
 
-inline constexpr std::uint32_t kProtocolVersion = 1;
+inline constexpr std::uint32_t kProtocolVersion = 2;
 inline constexpr std::size_t kMaxMessageBytes = 4096;
 inline constexpr std::size_t kMaxPathBytes = 3000;
 inline constexpr int kMaxTracks = 99;
+// A title or performer travels cut to this many bytes (whole UTF-8 characters),
+// and titles are left out where the TOC would not fit one message.
+inline constexpr std::size_t kMaxTitleBytes = 255;
 
 enum class Op : std::uint8_t {
   Hello = 1,

@@ -12,6 +12,12 @@ Reply Session::oversized(std::size_t bytes) const {
                                                 std::to_string(kMaxMessageBytes) + ")");
 }
 
+bool Session::mayWaitOnDrive(std::span<const std::uint8_t> packet) {
+  if (packet.empty()) return false;
+  const auto op = static_cast<Op>(packet[0]);
+  return op == Op::Open || op == Op::OpenTray || op == Op::CloseTray;
+}
+
 Reply Session::handle(std::span<const std::uint8_t> packet, bool& hangUp) {
   hangUp = false;
   auto decoded = decodeRequest(packet);

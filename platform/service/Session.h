@@ -19,6 +19,9 @@ class Session {
   // The reply to one packet. `hangUp` is set when the connection must end
   // after the reply is sent (a client of another protocol version).
   Reply handle(std::span<const std::uint8_t> packet, bool& hangUp);
+  // Whether the request in `packet` may wait on a disc (opening a drive,
+  // moving a tray), so that the service answers it apart from the others.
+  static bool mayWaitOnDrive(std::span<const std::uint8_t> packet);
   // The reply to a packet longer than kMaxMessageBytes.
   Reply oversized(std::size_t bytes) const;
 

@@ -27,10 +27,11 @@ std::shared_ptr<drive::CdDrive> LetterDrives::cdDrive(char letter) {
       continue;
     }
     auto drive = drives_.drive(service::DriveSource::fromPath(entry.source).absolute());
-    if (!drive->connected() && told_.insert(upper).second) {
+    if (drive->connected()) return drive;
+    if (told_.insert(upper).second) {
       std::cerr << entry.root << " is unavailable: " << drive->lastError() << '\n';
     }
-    return drive;
+    return nullptr;
   }
   return nullptr;
 }

@@ -178,30 +178,6 @@ TEST(DigitalCdDrive, PlayToTheEndOfTheDiscStandsAtTrackOne) {
   EXPECT_EQ(s.track, 1);
 }
 
-TEST(DigitalCdDrive, DropsAnEndOfRangeFromAnEarlierPlay) {
-  Rig rig;
-  ASSERT_EQ(rig.drive->play(150, 200), DriveError::None);
-  const std::uint64_t first = rig.drive->playSerial();
-  ASSERT_EQ(rig.drive->play(900, 1000), DriveError::None);
-  const std::uint64_t second = rig.drive->playSerial();
-  ASSERT_NE(first, second);
-  rig.drive->post(DriveEvent{.serial = first, .kind = DriveEvent::Kind::EndOfRange, .reason = {}});
-  rig.drive->post(
-      DriveEvent{.serial = first, .kind = DriveEvent::Kind::SourceFailed, .reason = "old"});
-  EXPECT_EQ(rig.drive->status().audio, AudioStatus::Playing);
-  EXPECT_TRUE(rig.drive->lastError().empty());
-  // After a seek the current play's serial is stale too.
-  ASSERT_EQ(rig.drive->seek(300), DriveError::None);
-  ASSERT_EQ(rig.drive->play(300, 400), DriveError::None);
-  rig.drive->post(DriveEvent{.serial = second, .kind = DriveEvent::Kind::EndOfRange, .reason = {}});
-  EXPECT_EQ(rig.drive->status().audio, AudioStatus::Playing);
-  // The current serial is honoured.
-  rig.drive->post(DriveEvent{
-      .serial = rig.drive->playSerial(), .kind = DriveEvent::Kind::EndOfRange, .reason = {}});
-  EXPECT_EQ(rig.drive->status().audio, AudioStatus::Stopped);
-  EXPECT_EQ(rig.drive->status().position, 400);
-}
-
 TEST(DigitalCdDrive, OpeningTheTrayMidPlaySilencesAndEjects) {
   Rig rig;
   const std::uint64_t loaded = rig.drive->status().mediaGeneration;

@@ -113,7 +113,6 @@ TEST_F(SessionTest, OneSourceIsOneDriveForEveryConnection) {
   greetAndOpen(second, dir_.path().string() + "/./sub/../a.cue");
   greetAndOpen(third, cue("link.cue"));
   EXPECT_EQ(made_, 1);
-  EXPECT_EQ(table_.size(), 1u);
   ASSERT_EQ(opened_.size(), 1u);
   EXPECT_EQ(opened_[0].path, std::filesystem::canonical(cue("a.cue")).string());
 
@@ -163,7 +162,6 @@ TEST_F(SessionTest, ASourceThatCannotBePlayedIsRefusedWithItsReason) {
   device.op = Op::Open;
   device.source = {DriveSource::Kind::Device, cue("no-such-device")};
   EXPECT_EQ(send(session, device).failure.failure, Failure::OpenFailed);
-  EXPECT_EQ(table_.size(), 0u);
   // The connection may still open a good source.
   EXPECT_EQ(open(session, cue("a.cue")).kind, ReplyKind::Done);
 }

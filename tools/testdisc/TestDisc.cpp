@@ -317,6 +317,14 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& discSpec) {
     add(Region::Kind::Silence, 0, t.postgapSectors, -1);
   }
   disc.toc.leadOut = lba;
+  if (discSpec.style.remAndTitles) {
+    disc.toc.album = "Disque d'été";
+    disc.toc.performer = "Tavrelo Test";
+    for (disc::Track& track : disc.toc.tracks) {
+      track.title = "Piste " + std::to_string(track.number);
+      track.performer = "Tavrelo Test";
+    }
+  }
 
   // The sheet.
   SheetText sheet(discSpec.style.crlf, discSpec.style.utf8Bom);
@@ -326,7 +334,7 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& discSpec) {
     sheet.line("REM COMMENT \"testdisc\"");
     sheet.line("CATALOG 0000000000000");
     sheet.line("PERFORMER \"Tavrelo Test\"");
-    sheet.line("TITLE \"Disque d'essai\"");
+    sheet.line("TITLE \"Disque d'été\"");
   }
   int currentFile = -1;
   auto fileLine = [&](int file) {
