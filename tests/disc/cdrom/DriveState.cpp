@@ -33,8 +33,7 @@ std::string serialize(const DriveState& s) {
       << s.generation << ' ' << s.readyAtMs << ' ' << s.spinUpMs << ' ' << s.speed << ' '
       << s.unreadableDelayMs << ' ' << s.readCommands << ' ' << s.lastReadTimeoutMs << ' '
       << s.disc.lastSession << ' ' << s.disc.toc.leadOut << "\nimage " << s.disc.image.string()
-      << "\nvendor " << s.vendor << "\nmodel " << s.model << "\nserial " << s.serial << "\nalbum "
-      << s.disc.text.album << "\nperformer " << s.disc.text.performer << '\n';
+      << "\nalbum " << s.disc.text.album << "\nperformer " << s.disc.text.performer << '\n';
   for (const auto& alias : s.aliases) out << "alias " << alias << '\n';
   for (const auto& t : s.disc.toc.tracks)
     out << "track " << t.number << ' ' << t.start << ' ' << t.audio << '\n';
@@ -74,9 +73,6 @@ DriveState parse(const std::string& text) {
     if (key == "node") s.node = rest(in);
     if (key == "alias") s.aliases.push_back(rest(in));
     if (key == "image") s.disc.image = rest(in);
-    if (key == "vendor") s.vendor = rest(in);
-    if (key == "model") s.model = rest(in);
-    if (key == "serial") s.serial = rest(in);
     if (key == "album") s.disc.text.album = rest(in);
     if (key == "performer") s.disc.text.performer = rest(in);
     if (key == "title") putAt(s.disc.text.titles, in);

@@ -51,7 +51,6 @@ struct DriveState {
   int unreadableDelayMs = 0;  // what each failing read costs
   std::vector<Opener> opens;
   int readCommands = 0, lastReadTimeoutMs = -1;
-  std::string vendor = "TAVRELO", model = "EMULATED CD-ROM", serial = "0001";
 
   bool isNamed(const std::string& path) const;
   int openCount() const;  // current generation only

@@ -25,14 +25,14 @@ EmulatedDrive::EmulatedDrive(const std::filesystem::path& folder, const std::str
     : folder_(folder),
       file_(folder / (std::filesystem::path(node).filename().string() + ".drive")) {
   std::filesystem::create_directories(folder);
-  change([&](DriveState& s) {
+  configure([&](DriveState& s) {
     s = DriveState{};
     s.node = node;
     s.aliases = aliases;
   });
 }
 
-void EmulatedDrive::change(const std::function<void(DriveState&)>& edit) {
+void EmulatedDrive::configure(const std::function<void(DriveState&)>& edit) {
   if (!updateState(file_, [&](DriveState& s) {
         edit(s);
         return true;
@@ -57,7 +57,7 @@ void discChanged(DriveState& s) {
 }  // namespace
 
 void EmulatedDrive::insert(const EmulatedDisc& disc, int spinUpMs) {
-  change([&](DriveState& s) {
+  configure([&](DriveState& s) {
     s.hasDisc = true;
     s.disc = disc;
     s.trayOpen = false;
@@ -67,7 +67,7 @@ void EmulatedDrive::insert(const EmulatedDisc& disc, int spinUpMs) {
 }
 
 void EmulatedDrive::remove() {
-  change([](DriveState& s) {
+  configure([](DriveState& s) {
     s.trayOpen = true;
     s.hasDisc = false;
     discChanged(s);
@@ -75,7 +75,7 @@ void EmulatedDrive::remove() {
 }
 
 void EmulatedDrive::pressTrayButton() {
-  change([](DriveState& s) {
+  configure([](DriveState& s) {
     if (s.locked) return;
     s.trayOpen = !s.trayOpen;
     if (!s.trayOpen) s.readyAtMs = nowMs() + s.spinUpMs;
@@ -84,55 +84,32 @@ void EmulatedDrive::pressTrayButton() {
 }
 
 void EmulatedDrive::closeTray(int spinUpMs) {
-  change([&](DriveState& s) {
+  configure([&](DriveState& s) {
     s.trayOpen = false;
     s.readyAtMs = nowMs() + spinUpMs;
     discChanged(s);
   });
 }
 
-void EmulatedDrive::setSpinUpMs(int ms) {
-  change([&](DriveState& s) { s.spinUpMs = ms; });
-}
-
 void EmulatedDrive::standbyBlip(int ms) {
-  change([&](DriveState& s) { s.readyAtMs = nowMs() + ms; });
+  configure([&](DriveState& s) { s.readyAtMs = nowMs() + ms; });
 }
 
 void EmulatedDrive::unplug() {
-  change([](DriveState& s) {
+  configure([](DriveState& s) {
     s.plugged = false;
     ++s.generation;
   });
 }
 
 void EmulatedDrive::replugAs(const std::string& node) {
-  change([&](DriveState& s) {
+  configure([&](DriveState& s) {
     s.plugged = true;
     s.node = node;
     s.locked = false;
     s.speed = 0;
     ++s.generation;
   });
-}
-
-void EmulatedDrive::denyAccess(bool denied) {
-  change([&](DriveState& s) { s.denied = denied; });
-}
-
-void EmulatedDrive::setUnreadable(const std::vector<Lba>& sectors, int delayMs) {
-  change([&](DriveState& s) {
-    s.unreadable = sectors;
-    s.unreadableDelayMs = delayMs;
-  });
-}
-
-void EmulatedDrive::setRefusesSpeed(bool refuses) {
-  change([&](DriveState& s) { s.refusesSpeed = refuses; });
-}
-
-void EmulatedDrive::setCanCloseTray(bool can) {
-  change([&](DriveState& s) { s.canCloseTray = can; });
 }
 
 int EmulatedDrive::staleDescriptors() const {

@@ -33,17 +33,17 @@ class EmulatedDrive {
   // locked. Closing spins up for spinUpMs(); both count as a media change.
   void pressTrayButton();
   void closeTray(int spinUpMs);  // as the button, with this spin-up
-  void setSpinUpMs(int ms);
-  void standbyBlip(int ms);  // not ready for `ms`, same disc, no media change
-  void unplug();             // nodes vanish; open descriptors get ENODEV
+  void standbyBlip(int ms);      // not ready for `ms`, same disc, no media change
+  void unplug();                 // nodes vanish; open descriptors get ENODEV
   // Plugs the drive back in under `node`. A real kernel keeps the old number
   // while a descriptor of the unplugged drive is open: see staleDescriptors().
   void replugAs(const std::string& node);
-  void denyAccess(bool denied);  // open gives EACCES
-  // Sectors that fail with 3/11/05, each failing read taking `delayMs`.
-  void setUnreadable(const std::vector<Lba>& sectors, int delayMs = 0);
-  void setRefusesSpeed(bool refuses);  // CDROM_SELECT_SPEED gives EINVAL
-  void setCanCloseTray(bool can);      // slot-loading or laptop drive
+  // Anything else, straight on the state: denied (open gives EACCES),
+  // unreadable and unreadableDelayMs (sectors failing with 3/11/05 and what
+  // each failing read takes), refusesSpeed (CDROM_SELECT_SPEED gives EINVAL),
+  // canCloseTray (false: a slot-loading or laptop drive), spinUpMs (after the
+  // button closes the tray).
+  void configure(const std::function<void(DriveState&)>& edit);
 
   DriveState state() const;  // everything, as the emulated kernel sees it now
   bool trayOpen() const { return state().trayOpen; }
@@ -56,7 +56,6 @@ class EmulatedDrive {
   std::vector<std::string> unknownRequests() const;
 
  private:
-  void change(const std::function<void(DriveState&)>& edit);
   std::filesystem::path folder_, file_;
 };
 

@@ -272,23 +272,30 @@ using namespace tavrelo::cdrom;
 
 extern "C" {
 
-int open(const char* path, int flags, ...) {
-  REAL(open);
-  va_list args;
-  va_start(args, flags);
-  const mode_t mode = modeArgument(flags, args);
-  va_end(args);
-  return emulatedOpen(path, flags, mode, real_open);
-}
+// The C library's open, open64, stat, lstat, stat64 and lstat64, each
+// answering for the emulated nodes first.
+#define OPEN(name)                                       \
+  int name(const char* path, int flags, ...) {           \
+    REAL(name);                                          \
+    va_list args;                                        \
+    va_start(args, flags);                               \
+    const mode_t mode = modeArgument(flags, args);       \
+    va_end(args);                                        \
+    return emulatedOpen(path, flags, mode, real_##name); \
+  }
+OPEN(open)
+OPEN(open64)
 
-int open64(const char* path, int flags, ...) {
-  REAL(open64);
-  va_list args;
-  va_start(args, flags);
-  const mode_t mode = modeArgument(flags, args);
-  va_end(args);
-  return emulatedOpen(path, flags, mode, real_open64);
-}
+#define STAT(name, type, follow)                                                 \
+  int name(const char* path, struct type* st) noexcept {                         \
+    REAL(name);                                                                  \
+    const int ours = fillStat(path, reinterpret_cast<struct stat*>(st), follow); \
+    return ours == 1 ? real_##name(path, st) : ours;                             \
+  }
+STAT(stat, stat, true)
+STAT(lstat, stat, false)
+STAT(stat64, stat64, true)
+STAT(lstat64, stat64, false)
 
 int close(int fd) {
   REAL(close);
@@ -328,30 +335,6 @@ int ioctl(int fd, unsigned long request, ...) noexcept {
   if (reply.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
   if (reply.error != 0) errno = reply.error;
   return reply.result;
-}
-
-int stat(const char* path, struct stat* st) noexcept {
-  REAL(stat);
-  const int ours = fillStat(path, st, true);
-  return ours == 1 ? real_stat(path, st) : ours;
-}
-
-int lstat(const char* path, struct stat* st) noexcept {
-  REAL(lstat);
-  const int ours = fillStat(path, st, false);
-  return ours == 1 ? real_lstat(path, st) : ours;
-}
-
-int stat64(const char* path, struct stat64* st) noexcept {
-  REAL(stat64);
-  const int ours = fillStat(path, reinterpret_cast<struct stat*>(st), true);
-  return ours == 1 ? real_stat64(path, st) : ours;
-}
-
-int lstat64(const char* path, struct stat64* st) noexcept {
-  REAL(lstat64);
-  const int ours = fillStat(path, reinterpret_cast<struct stat*>(st), false);
-  return ours == 1 ? real_lstat64(path, st) : ours;
 }
 
 char* realpath(const char* path, char* resolved) noexcept {

@@ -88,28 +88,6 @@ void reply(cdrom_generic_command& cgc, const std::string& data) {
   std::memcpy(cgc.buffer, data.data(), std::min<std::size_t>(cgc.buflen, data.size()));
 }
 
-Packet inquiry(const DriveState& s, cdrom_generic_command& cgc) {
-  std::string data(36, '\0');
-  if ((cgc.cmd[1] & 1) != 0) {  // vital product data: only the serial number
-    if (cgc.cmd[2] != 0x80) return failed(fail(cgc, 5, 0x24, 0));
-    data = std::string("\x05\x80\x00", 3) + static_cast<char>(s.serial.size()) + s.serial;
-  } else {
-    data[0] = 0x05;                     // CD-ROM
-    data[1] = static_cast<char>(0x80);  // removable
-    data[2] = 0x05;
-    data[3] = 0x02;
-    data[4] = 31;
-    const auto field = [&](std::size_t at, std::size_t size, const std::string& text) {
-      data.replace(at, size, (text + std::string(size, ' ')).substr(0, size));
-    };
-    field(8, 8, s.vendor);
-    field(16, 16, s.model);
-    field(32, 4, "1.00");
-  }
-  reply(cgc, data);
-  return {};
-}
-
 Packet readCdText(const DriveState& s, cdrom_generic_command& cgc) {
   if (s.trayOpen || !s.hasDisc) return failed(fail(cgc, 2, 0x3A, 0));
   const std::string packs = cdTextPacks(s.disc.text, s.disc.toc.lastTrack());
@@ -191,8 +169,6 @@ Packet runPacket(DriveState& s, cdrom_generic_command& cgc) {
   switch (cgc.cmd[0]) {
     case 0xBE:
       return readCd(s, cgc);
-    case 0x12:
-      return inquiry(s, cgc);
     case 0x43:
       if ((cgc.cmd[2] & 0x0f) == 5) return readCdText(s, cgc);
       break;
