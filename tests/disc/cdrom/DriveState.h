@@ -50,7 +50,7 @@ struct DriveState {
   std::vector<Lba> unreadable;
   int unreadableDelayMs = 0;  // what each failing read costs
   std::vector<Opener> opens;
-  int readCommands = 0, lastReadTimeoutMs = -1;
+  int readCommands = 0, failedReads = 0, lastReadTimeoutMs = -1;
 
   bool isNamed(const std::string& path) const;
   int openCount() const;  // current generation only

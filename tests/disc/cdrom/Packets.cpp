@@ -73,7 +73,10 @@ Packet readCd(DriveState& s, cdrom_generic_command& cgc) {
       if (sense >> 16 == 3) p.delayMs = s.unreadableDelayMs;
     }
   }
-  if (p.error != 0) return p;
+  if (p.error != 0) {
+    ++s.failedReads;
+    return p;
+  }
   const std::size_t bytes = static_cast<std::size_t>(count) * disc::kSectorBytes;
   std::memset(cgc.buffer, 0, bytes);
   const int fd = ::open(s.disc.image.c_str(), O_RDONLY | O_CLOEXEC);

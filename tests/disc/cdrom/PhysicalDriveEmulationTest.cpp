@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/audio/NullSink.h"
 #include "platform/disc/PhysicalDrive.h"
+#include "platform/drive/DigitalCdDrive.h"
 #include "tests/disc/cdrom/EmulatedDrive.h"
 #include "tests/service/ServiceHarness.h"
 
@@ -37,9 +39,59 @@ class EmulatedCdrom : public servicetest::ServiceHarness {
     return bytes;
   }
 
+  // The drive engine on /dev/sr0, as the service makes it, with a
+  // hand-driven sink and its log kept.
+  struct Engine {
+    explicit Engine(const std::string& device = "/dev/sr0") {
+      drive::EngineOptions options;
+      options.mediaPollMs = 50;
+      options.log = [this](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines += line + "\n";
+      };
+      auto owned = std::make_unique<audio::NullSink>();
+      sink = owned.get();
+      cd = std::make_unique<drive::DigitalCdDrive>(disc::openPhysicalDrive(device),
+                                                   std::move(owned), options);
+    }
+    std::string log() {
+      std::lock_guard lock(mutex);
+      return lines;
+    }
+    // Listens for `ms` of wall time, a sector at a time.
+    void listen(int ms) {
+      servicetest::eventually([&] { return sink->advance(disc::kStereoFramesPerSector) < 0; }, ms);
+    }
+    std::mutex mutex;
+    std::string lines;
+    audio::NullSink* sink = nullptr;
+    std::unique_ptr<drive::DigitalCdDrive> cd;
+  };
+
+  // Runs mcisend with the emulation preloaded; its output and error text.
+  std::string mcisend(const std::string& commands, int* status = nullptr) {
+    // ASan builds load their runtime after the preloaded emulation.
+    const std::string command = "LD_PRELOAD=" TAVRELO_EMULATED_CDROM_LIBRARY
+                                " ASAN_OPTIONS=verify_asan_link_order=0 " TAVRELO_SERVICE_BIN_DIR
+                                "/mcisend " +
+                                commands + " 2>&1";
+    FILE* tool = ::popen(command.c_str(), "r");
+    std::string output;
+    if (tool == nullptr) return output;
+    char buffer[512];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, tool)) > 0;) output.append(buffer, n);
+    const int ended = ::pclose(tool);
+    if (status != nullptr) *status = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1;
+    return output;
+  }
+
   std::filesystem::path folder_ = dir_.path() / "drives";
   std::unique_ptr<EmulatedDrive> drive_;
 };
+
+using drive::AudioStatus;
+using drive::DriveError;
+using servicetest::eventually;
 
 TEST_F(EmulatedCdrom, TheDriveIsFoundOnceUnderItsAlias) {
   EXPECT_EQ(disc::listPhysicalDrives(), std::vector<std::string>{"/dev/cdrom"});
@@ -104,19 +156,113 @@ TEST_F(EmulatedCdrom, EjectFailsWhileAnotherProgramHoldsTheDrive) {
 
 // The preloaded emulation reaches the drive service that mcisend starts.
 TEST_F(EmulatedCdrom, McisendPlaysAnEmulatedDrive) {
-  // ASan builds load their runtime after the preloaded emulation.
-  const std::string command = "LD_PRELOAD=" TAVRELO_EMULATED_CDROM_LIBRARY
-                              " ASAN_OPTIONS=verify_asan_link_order=0 " TAVRELO_SERVICE_BIN_DIR
-                              "/mcisend 'open D:\\ type cdaudio alias cd' "
-                              "'status cd number of tracks'";
-  FILE* tool = ::popen(command.c_str(), "r");
-  ASSERT_NE(tool, nullptr);
-  std::string output(64, '\0');
-  output.resize(std::fread(output.data(), 1, output.size(), tool));
-  EXPECT_EQ(::pclose(tool), 0);
-  EXPECT_EQ(output, "1\n3\n");
+  EXPECT_EQ(mcisend("'open D:\\ type cdaudio alias cd' 'status cd number of tracks'"), "1\n3\n");
   EXPECT_TRUE(servicePid().has_value());  // it runs on, with the drive open
   EXPECT_GT(drive_->openDescriptors(), 0);
+}
+
+TEST_F(EmulatedCdrom, ADiscIsTakenInOnceTheDriveHasSpunUpAndReadQuietly) {
+  Engine engine;
+  EXPECT_EQ(drive_->speed(), 4);
+  drive_->pressTrayButton();
+  ASSERT_TRUE(eventually([&] { return engine.cd->status().trayOpen; }));
+  // One media-change event, consumed while the drive still spins up; the
+  // drive went back to full speed with the new disc.
+  drive_->closeTray(700);
+  EXPECT_FALSE(engine.cd->status().mediaPresent);
+  ASSERT_TRUE(eventually([&] { return engine.cd->status().mediaPresent; }, 4000));
+  EXPECT_EQ(drive_->speed(), 4);
+  EXPECT_EQ(engine.cd->play(150, 300), DriveError::None);
+  engine.cd.reset();
+  EXPECT_EQ(drive_->speed(), 0);  // the drive's own, once we are done with it
+}
+
+TEST_F(EmulatedCdrom, AStandbyBlipKeepsAPausedDiscPausedAndAPlayingOnePlaying) {
+  Engine engine;
+  ASSERT_EQ(engine.cd->play(150, disc_.toc.leadOut), DriveError::None);
+  engine.listen(300);
+  ASSERT_EQ(engine.cd->pause(), DriveError::None);
+  const Lba paused = engine.cd->status().position;
+  drive_->standbyBlip(500);
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  drive::DriveStatus s = engine.cd->status();
+  EXPECT_EQ(s.audio, AudioStatus::Paused);
+  EXPECT_EQ(s.position, paused);
+  ASSERT_EQ(engine.cd->resume(), DriveError::None);
+  drive_->standbyBlip(500);
+  engine.listen(1500);
+  s = engine.cd->status();
+  EXPECT_EQ(s.audio, AudioStatus::Playing) << engine.log();
+  EXPECT_GT(s.position, paused + 75);
+}
+
+TEST_F(EmulatedCdrom, AnUnpluggedDriveFailsAtOnceAndPlaysAgainUnderItsNewNode) {
+  Engine engine;
+  ASSERT_EQ(engine.cd->play(150, disc_.toc.leadOut), DriveError::None);
+  drive_->unplug();
+  EXPECT_TRUE(eventually([&] { return engine.cd->pause() == DriveError::Unavailable; }, 1000));
+  EXPECT_EQ(engine.cd->play(150, 300), DriveError::Unavailable);
+  EXPECT_EQ(engine.cd->status().audio, AudioStatus::Error);
+  drive_->replugAs("/dev/sr1");
+  ASSERT_TRUE(eventually([&] { return engine.cd->status().mediaPresent; }, 3000)) << engine.log();
+  EXPECT_EQ(engine.cd->play(150, 300), DriveError::None);
+  EXPECT_EQ(drive_->speed(), 4);
+}
+
+TEST_F(EmulatedCdrom, OneBadSectorCostsThreeFailedCommandsAndTheLogSaysWhich) {
+  drive_->configure([](DriveState& s) { s.unreadable = {1000}; });
+  Engine engine;
+  ASSERT_EQ(engine.cd->play(990, 1030), DriveError::None);
+  ASSERT_TRUE(eventually(
+      [&] {
+        engine.sink->advance(disc::kStereoFramesPerSector);
+        return engine.cd->status().audio == AudioStatus::Stopped;
+      },
+      5000));
+  EXPECT_EQ(drive_->state().failedReads, 3);
+  EXPECT_EQ(drive_->lastReadTimeoutMs(), 10000);
+  EXPECT_NE(engine.log().find("sector 1000: unreadable (sense 3/11/05)"), std::string::npos)
+      << engine.log();
+}
+
+TEST_F(EmulatedCdrom, CdTextTitlesArriveInUtf8) {
+  EmulatedDisc titled = emulatedDisc(disc_);
+  titled.text = {"\xC9t\xE9 \xE0 Paris", "Les \xC9toiles", {"Ouverture", "Fin"}, {}};
+  drive_->insert(titled);
+  const disc::Toc toc = disc::openPhysicalDrive("/dev/sr0")->readToc();
+  EXPECT_EQ(toc.album, "Été à Paris");
+  EXPECT_EQ(toc.performer, "Les Étoiles");
+  EXPECT_EQ(toc.tracks[1].title, "Fin");
+}
+
+// The audio session of a CD-Extra disc ends 11,400 frames before its data
+// track: that is where its last audio track ends, and where play stops.
+TEST_F(EmulatedCdrom, ACdExtraDiscsAudioEndsWithItsSession) {
+  testdisc::DiscSpec spec;
+  spec.tracks = testdisc::plainTracks(2, 2);
+  spec.tracks.push_back(testdisc::TrackSpec{150, 0, 0, 0, true});
+  disc_ = testdisc::writeDisc(dir_.path() / "extra", spec);
+  EmulatedDisc extra = emulatedDisc(disc_);
+  extra.toc.tracks[2].start += disc::kSessionGapFrames;
+  extra.toc.leadOut += disc::kSessionGapFrames;
+  extra.lastSession = extra.toc.tracks[2].start;
+  drive_->insert(extra);
+  EXPECT_EQ(mcisend("'open D:\\ type cdaudio alias cd' 'status cd length track 2' "
+                    "'set cd time format tmsf' 'play cd from 2' 'status cd mode'"),
+            "1\n00:02:00\n\n\nplaying\n");
+  EXPECT_TRUE(eventually([&] { return mcisend("'open D:\\ type cdaudio alias cd shareable' 'status cd mode'") == "1\nstopped\n"; }, 8000));
+  EXPECT_EQ(mcisend("'open D:\\ type cdaudio alias cd shareable' 'status cd position'"), "1\n00:02:00\n");
+}
+
+TEST_F(EmulatedCdrom, ADriveThisUserMayNotOpenKeepsItsLetterAndSaysWhy) {
+  drive_->configure([](DriveState& s) { s.denied = true; });
+  EXPECT_EQ(disc::listPhysicalDrives(), std::vector<std::string>{"/dev/cdrom"});
+  int status = 0;
+  const std::string output = mcisend("'open D:\\ type cdaudio alias cd'", &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(output.find("/dev/cdrom: permission denied"), std::string::npos) << output;
+  EXPECT_NE(output.find("add your user to the cdrom group"), std::string::npos) << output;
+  EXPECT_NE(log().find("add your user to the cdrom group"), std::string::npos) << log();
 }
 
 }  // namespace
