@@ -3,7 +3,6 @@
 #include <cdio/cdio.h>
 #include <cdio/cdtext.h>
 #include <cdio/logging.h>
-#include <cdio/mmc.h>
 #include <cdio/mmc_util.h>
 #include <fcntl.h>
 #include <linux/cdrom.h>
@@ -40,7 +39,6 @@ void setUpLibcdio() {
       if (level >= CDIO_LOG_WARN && message != nullptr) logDisc(std::string("libcdio: ") + message);
     });
     mmc_timeout_ms = kCommandTimeoutMs;
-    mmc_read_timeout_ms = kCommandTimeoutMs;
   });
 }
 
@@ -75,22 +73,17 @@ UniqueFd openDriveNode(const std::string& node) {
   return fd;
 }
 
-// The sense of the drive's last failed command, in words and in numbers:
-// "unreadable (sense 3/11/05)".
-std::string senseText(CdIo_t* cdio, DiscError::Kind& kind) {
-  cdio_mmc_request_sense_t* sense = nullptr;
-  const int bytes = mmc_last_cmd_sense(cdio, &sense);
-  if (bytes < 14 || sense == nullptr) {
-    cdio_free(sense);
-    kind = DiscError::Kind::Unreadable;
-    return "the drive gave no reason";
-  }
-  const unsigned key = sense->sense_key;
-  const unsigned asc = sense->asc;
-  const unsigned ascq = sense->ascq;
-  cdio_free(sense);
-  const char* what = "an error";
-  if (key == 2 && asc == 0x3A) {
+// A drive's answer to a failed command in words and numbers ("unreadable
+// (sense 3/11/05)"), and what it means for the play.
+std::string senseText(const unsigned char* sense, DiscError::Kind& kind) {
+  const unsigned key = sense[2] & 0x0Fu;
+  const unsigned asc = sense[12];
+  const unsigned ascq = sense[13];
+  kind = DiscError::Kind::Unreadable;
+  const char* what = key == 3 ? "unreadable" : "an error";
+  if (key == 0 && asc == 0) {
+    what = "the drive gave no reason";
+  } else if (key == 2 && asc == 0x3A) {
     kind = DiscError::Kind::NoDisc;
     what = "no disc";
   } else if (key == 2 && asc == 0x04) {
@@ -100,11 +93,7 @@ std::string senseText(CdIo_t* cdio, DiscError::Kind& kind) {
     kind = DiscError::Kind::NotAudio;
     what = "not an audio sector";
   } else if (key == 5 && asc == 0x21) {
-    kind = DiscError::Kind::Unreadable;
     what = "past the end of the disc";
-  } else {
-    kind = DiscError::Kind::Unreadable;
-    what = key == 3 ? "unreadable" : "an error";
   }
   char text[64];
   std::snprintf(text, sizeof text, "%s (sense %X/%02X/%02X)", what, key, asc, ascq);
@@ -225,10 +214,31 @@ class PhysicalDrive final : public DiscSource {
       throw DiscError("readAudio: the buffer holds fewer than " + std::to_string(count) +
                       " sectors");
     }
-    CdIo_t* cdio = handle();
-    const driver_return_code_t rc = cdio_read_audio_sectors(cdio, out.data(), lba - kLeadInFrames,
-                                                            static_cast<std::uint32_t>(count));
-    if (rc == DRIVER_OP_SUCCESS) return count;
+    handle();  // the TOC stays cached with its disc
+    // READ CD ourselves rather than through libcdio, which leaves the
+    // command's time limit at the kernel's 60 s.
+    unsigned char sense[64] = {};
+    cdrom_generic_command command{};
+    const auto lsn = static_cast<std::uint32_t>(lba - kLeadInFrames);
+    const auto sectors = static_cast<std::uint32_t>(count);
+    const unsigned char cdb[12] = {0xBE, 0x04,  // READ CD, sectors of CD-DA only
+                                   static_cast<unsigned char>(lsn >> 24),
+                                   static_cast<unsigned char>(lsn >> 16),
+                                   static_cast<unsigned char>(lsn >> 8),
+                                   static_cast<unsigned char>(lsn),
+                                   static_cast<unsigned char>(sectors >> 16),
+                                   static_cast<unsigned char>(sectors >> 8),
+                                   static_cast<unsigned char>(sectors),
+                                   0x78,  // the whole 2352 bytes
+                                   0, 0};
+    std::memcpy(command.cmd, cdb, sizeof cdb);
+    command.buffer = out.data();
+    command.buflen = sectors * kSectorBytes;
+    command.sense = reinterpret_cast<request_sense*>(sense);
+    command.data_direction = CGC_DATA_READ;
+    command.quiet = 1;
+    command.timeout = kCommandTimeoutMs;
+    if (::ioctl(fd_.get(), CDROM_SEND_PACKET, &command) == 0) return count;
     const int error = errno;
     const std::string where =
         count == 1 ? "sector " + std::to_string(lba)
@@ -240,7 +250,7 @@ class PhysicalDrive final : public DiscSource {
                       DiscError::Kind::Gone);
     }
     DiscError::Kind kind = DiscError::Kind::Unreadable;
-    const std::string why = senseText(cdio, kind);
+    const std::string why = senseText(sense, kind);
     throw DiscError(device_ + ": cannot read " + where + ": " + why, kind);
   }
 
