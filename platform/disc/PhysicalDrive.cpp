@@ -14,8 +14,8 @@
 #include <mutex>
 #include <tuple>
 
-#include "platform/disc/DiscLog.h"
-#include "platform/disc/UniqueFd.h"
+#include "platform/os/Fd.h"
+#include "platform/os/Log.h"
 
 namespace tavrelo::disc {
 namespace {
@@ -25,7 +25,7 @@ void routeLibcdioLog() {
   static std::once_flag once;
   std::call_once(once, [] {
     cdio_log_set_handler([](cdio_log_level_t level, const char* message) {
-      if (level >= CDIO_LOG_WARN && message != nullptr) logDisc(std::string("libcdio: ") + message);
+      if (level >= CDIO_LOG_WARN && message != nullptr) os::log(std::string("libcdio: ") + message);
     });
   });
 }
@@ -156,7 +156,7 @@ class PhysicalDrive final : public DiscSource {
   }
 
   std::string device_;
-  UniqueFd fd_;
+  os::Fd fd_;
   CdioPtr cdio_;
   Lba leadOut_ = 0;
   std::uint64_t generation_ = 1;
@@ -173,7 +173,7 @@ std::vector<std::string> distinctDevices(const std::vector<std::string>& candida
   for (const std::string& name : candidates) {
     struct stat info {};
     if (::stat(name.c_str(), &info) != 0) {
-      logDisc("skipping CD drive " + name + ": " + std::strerror(errno));
+      os::log("skipping CD drive " + name + ": " + std::strerror(errno));
       continue;
     }
     const bool device = S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode);

@@ -15,6 +15,8 @@
 #include <exception>
 #include <vector>
 
+#include "platform/os/Log.h"
+
 namespace tavrelo::drive {
 namespace {
 
@@ -41,7 +43,7 @@ DigitalCdDrive::DigitalCdDrive(std::unique_ptr<disc::DiscSource> source,
       source_->setReadSpeed(options_.readSpeed);
     } catch (const std::exception& e) {
       // Some drives refuse speed changes; they read at their own pace.
-      fail(std::string("could not set the read speed: ") + e.what());
+      logProblem(std::string("could not set the read speed: ") + e.what());
     }
     media = snapshotMedia();
   }
@@ -210,7 +212,7 @@ DriveError DigitalCdDrive::moveTray(void (disc::DiscSource::*move)(), const char
     try {
       (source_.get()->*move)();
     } catch (const std::exception& e) {
-      fail(failure + std::string(e.what()));
+      logProblem(failure + std::string(e.what()));
       return DriveError::Hardware;
     }
     media = snapshotMedia();
@@ -316,7 +318,7 @@ void DigitalCdDrive::applyLocked(const DriveEvent& event) {
     case DriveEvent::Kind::SourceFailed:
       // The ring plays out first, so the listener hears everything read
       // before the failure; the end of that is the end of the play.
-      if (readFailure_.empty()) fail(event.reason);
+      if (readFailure_.empty()) logProblem(event.reason);
       readFailure_ = event.reason;
       readDone_ = true;
       ring_.closeInput();
@@ -324,13 +326,8 @@ void DigitalCdDrive::applyLocked(const DriveEvent& event) {
   }
 }
 
-void DigitalCdDrive::fail(const std::string& why) {
-  const std::string line = source_->describe() + ": " + why;
-  if (options_.log) {
-    options_.log(line);
-  } else {
-    std::fprintf(stderr, "tavrelo: %s\n", line.c_str());
-  }
+void DigitalCdDrive::logProblem(const std::string& why) {
+  os::log(source_->describe() + ": " + why);
 }
 
 // ---- the reader thread ----
@@ -432,8 +429,8 @@ bool DigitalCdDrive::readWithRetries(const ReadJob& job, std::uint8_t* out, int&
     try {
       got = source_->readAudio(lba, count, {out, bytes(count)});
       if (deepInABadStretch()) {
-        fail("reading again at LBA " + std::to_string(lba) + " after " +
-             std::to_string(unreadableRun_) + " unreadable sectors");
+        logProblem("reading again at LBA " + std::to_string(lba) + " after " +
+                   std::to_string(unreadableRun_) + " unreadable sectors");
       }
       unreadableRun_ = 0;
       return true;
@@ -455,8 +452,7 @@ bool DigitalCdDrive::readWithRetries(const ReadJob& job, std::uint8_t* out, int&
   for (int i = 0; i < count; ++i) {
     std::uint8_t* sector = out + bytes(i);
     bool read = false;
-    for (int attempt = 0; attempt <= options_.retries && !read && !deepInABadStretch();
-         ++attempt) {
+    for (int attempt = 0; attempt <= options_.retries && !read && !deepInABadStretch(); ++attempt) {
       if (abandoned()) return false;
       try {
         const int n = source_->readAudio(lba + i, 1, {sector, bytes(1)});
@@ -479,12 +475,12 @@ bool DigitalCdDrive::readWithRetries(const ReadJob& job, std::uint8_t* out, int&
     if (discGone()) return false;
   }
   if (bad > 0) {
-    fail(std::to_string(bad) + " unreadable sector(s) from LBA " + std::to_string(lba) +
-         " played as silence: " + firstError);
+    logProblem(std::to_string(bad) + " unreadable sector(s) from LBA " + std::to_string(lba) +
+               " played as silence: " + firstError);
   }
   if (deepInABadStretch() && unreadableRun_ - bad < options_.longUnreadableRun) {
-    fail("unreadable from LBA " + std::to_string(lba + count - unreadableRun_) +
-         " on: played as silence, one read a chunk, until the disc reads again");
+    logProblem("unreadable from LBA " + std::to_string(lba + count - unreadableRun_) +
+               " on: played as silence, one read a chunk, until the disc reads again");
   }
   return true;
 }
