@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "about/frmAbout.h"
-#include "platform/win32/DriveLetters.h"
+#include "platform/win32/LogicalDrives.h"
 #include "platform/win32/End.h"
 #include "platform/win32/SingleInstance.h"
 #include "player/FrmAudioPlayer.h"

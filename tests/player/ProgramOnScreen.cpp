@@ -17,7 +17,7 @@
 #include <string>
 
 #include "platform/disc/PhysicalDrive.h"
-#include "platform/win32/DriveLetters.h"
+#include "platform/win32/LogicalDrives.h"
 #include "player/Twips.h"
 
 namespace tavrelo::testing {
