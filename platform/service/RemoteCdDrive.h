@@ -2,7 +2,7 @@
 
 // The drive client: a CdDrive whose drive lives in this user's drive service.
 //
-//   auto drive = service::openServiceDrive(service::DriveSource::fromPath("/dev/sr0"));
+//   auto drive = service::RemoteCdDrive::open(service::DriveSource::fromPath("/dev/sr0"));
 //   drive->play(150, 33000);  // the service plays; this process may end now
 //
 // Threads: calls may come from any thread; a mutex makes them take turns on
