@@ -4,9 +4,11 @@
 #include <QPen>
 #include <algorithm>
 
-#include "about/Twips.h"
+#include "platform/win32/Twips.h"
 
 namespace tavrelo::about {
+
+using win32::twipsPoint;
 
 LineShape::LineShape(QWidget* parent, QPoint fromTwips, QPoint toTwips, int borderWidth,
                      QColor colour)

@@ -13,14 +13,15 @@
 #include "about/ClickableLabel.h"
 #include "about/LineShape.h"
 #include "about/Maker.h"
-#include "about/Twips.h"
 #include "cd/ModuleAudioPlayer.h"
+#include "platform/win32/Twips.h"
 #include "platform/win32/VbRuntime.h"
+#include "resources/PictureFiles.h"
 #include "resources/Pictures.h"
 
 using tavrelo::about::ClickableLabel;
 using tavrelo::about::LineShape;
-using tavrelo::about::twipsRect;
+using tavrelo::win32::twipsRect;
 
 namespace {
 
@@ -107,7 +108,8 @@ void frmAbout::createControls() {
 
   Image1 = new QLabel(this);
   Image1->setGeometry(twipsRect(120, 240, 720, 720));
-  Image1->setPixmap(QPixmap(QString::fromLatin1(tavrelo::resources::kApplicationIcon)));
+  Image1->setPixmap(QPixmap::fromImage(
+      tavrelo::resources::readPicture(QString::fromLatin1(tavrelo::resources::kApplicationIcon))));
   Image1->setScaledContents(true);
 
   lblTitle = makeLabel<QLabel>(this, twipsRect(1080, 120, 3885, 240), "Tavrelo 2", 9.75, true,
@@ -140,7 +142,8 @@ void frmAbout::createControls() {
 
   Image2 = new ClickableLabel(this);
   Image2->setGeometry(twipsRect(1320, 2400, 1500, 660));
-  Image2->setPixmap(QPixmap(QString::fromLatin1(tavrelo::resources::kDonation)));  // natural size
+  Image2->setPixmap(QPixmap::fromImage(tavrelo::resources::readPicture(
+      QString::fromLatin1(tavrelo::resources::kDonation))));  // natural size
   Image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Image2->setToolTip(
       QString::fromUtf8("Faire un don avec PayPal - Un solution gratuite, rapide et sécurisée."));

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "about/AboutRegistry.h"
+#include "platform/win32/Win32Api.h"
 
 class QKeyEvent;
 class QShowEvent;

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/disc/DiscSources.h"
+#include "platform/disc/CueImage.h"
 #include "tools/testdisc/TestDisc.h"
 
 namespace {
@@ -51,7 +51,7 @@ Images& images() {
 }
 
 void readWholeDisc(benchmark::State& state, testdisc::AudioFormat format) {
-  const auto source = disc::openCueImage(images().get(format));
+  const auto source = disc::CueImage::open(images().get(format));
   const disc::Toc toc = source->readToc();
   const int chunk = static_cast<int>(state.range(0));
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(chunk) * disc::kSectorBytes);

@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "platform/audio/PulseSink.h"
-#include "platform/disc/DiscSources.h"
+#include "platform/disc/CueImage.h"
 #include "platform/drive/DigitalCdDrive.h"
 #include "tools/testdisc/TestDisc.h"
 
@@ -48,7 +48,7 @@ struct PulseDrive {
   explicit PulseDrive(const BenchImage& image) {
     auto pulse = std::make_unique<audio::PulseSink>();
     sink = pulse.get();
-    drive = std::make_unique<drive::DigitalCdDrive>(disc::openCueImage(image.disc.cue),
+    drive = std::make_unique<drive::DigitalCdDrive>(disc::CueImage::open(image.disc.cue),
                                                     std::move(pulse));
   }
   audio::PulseSink* sink = nullptr;

@@ -18,8 +18,8 @@
 
 #include "platform/mci/MciSession.h"
 #include "platform/service/RemoteCdDrive.h"
-#include "platform/service/RuntimeFolder.h"
-#include "platform/win32/LetterDrives.h"
+#include "platform/service/ServiceLauncher.h"
+#include "platform/win32/ServiceDriveDirectory.h"
 #include "tools/testdisc/TestDisc.h"
 
 namespace {
@@ -62,12 +62,11 @@ World& world() {
 class PlayingSession {
  public:
   PlayingSession()
-      : session_(std::make_shared<win32::LetterDrives>(std::vector<win32::LogicalDrive>{
+      : session_(std::make_shared<win32::ServiceDriveDirectory>(std::vector<win32::LogicalDrive>{
             {"C:\\", win32::kDriveFixed, {}},
             {"D:\\", win32::kDriveCdrom, world().disc.cue.string()}})) {
     ok_ = session_.send("open D:\\ type cdaudio alias cd shareable").code == 0 &&
-          session_.send("set cd time format tmsf").code == 0 &&
-          session_.send("play cd").code == 0;
+          session_.send("set cd time format tmsf").code == 0 && session_.send("play cd").code == 0;
   }
   ~PlayingSession() {
     session_.send("stop cd");

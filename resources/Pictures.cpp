@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QPixmap>
 
+#include "resources/PictureFiles.h"
+
 namespace tavrelo::resources {
 namespace {
 
@@ -27,9 +29,9 @@ QIcon buttonIcon(const char* path) {
 }
 
 QIcon applicationIcon() {
-  QIcon icon(QString::fromLatin1(kApplicationIcon));
+  QIcon icon;
   for (int size : kDesktopIconSizes) {
-    if (size != 32) icon.addFile(desktopIconPath(size), QSize(size, size));
+    icon.addPixmap(QPixmap::fromImage(readPicture(desktopIconPath(size))));
   }
   return icon;
 }
@@ -48,7 +50,7 @@ QPoint handCursorHotSpot() {
 }
 
 QCursor handCursor() {
-  const QPixmap picture(QString::fromLatin1(kHandCursor));
+  const QPixmap picture = QPixmap::fromImage(readPicture(QString::fromLatin1(kHandCursor)));
   const QPoint hotSpot = handCursorHotSpot();
   if (picture.isNull() || hotSpot.x() < 0) return QCursor(Qt::ArrowCursor);
   return QCursor(picture, hotSpot.x(), hotSpot.y());

@@ -41,8 +41,8 @@ inline constexpr int kDesktopIconSizes[] = {16, 32, 48, 64, 128, 256};
 // ":/tavrelo/icons/hicolor/48x48/tavrelo2.png" for 48.
 QString desktopIconPath(int size);
 
-// The application icon for windows: the 32 x 32 icon above, plus the desktop
-// renderings for the other sizes. Needs a QGuiApplication.
+// The application icon for every window: the desktop renderings in every
+// size, read with readPicture. Needs a QGuiApplication.
 QIcon applicationIcon();
 
 // The hot spot stored in the cursor file; (-1, -1) if the file is missing or

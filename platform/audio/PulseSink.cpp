@@ -16,6 +16,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/os/Log.h"
+
 namespace tavrelo::audio {
 namespace {
 
@@ -86,7 +88,11 @@ struct PulseSink::Impl {
   ContextPtr context;
   bool ready = false;  // context connected
   bool everReady = false;
-  bool down = false;  // an outage has been logged and not yet ended
+  // An outage has been logged and not yet ended. It starts at the first thing
+  // that keeps the sound from the server (no connection, a refused or broken
+  // stream) and ends only once sound flows again (or, with nothing to play,
+  // once connected), so a server that connects but will not play is told once.
+  bool down = false;
   pa_time_event* retryTimer = nullptr;
   pa_time_event* clockTimer = nullptr;
 
@@ -110,27 +116,20 @@ struct PulseSink::Impl {
 
   SinkStats stats;
 
-  void log(const std::string& line) {
-    if (options.log) {
-      options.log(line);
-    } else {
-      std::fprintf(stderr, "tavrelo: %s\n", line.c_str());
-    }
-  }
-
   // --- connection ---
 
   void connect() {
     context.reset(pa_context_new(api, options.appName.c_str()));
     if (context == nullptr) {
-      reportDown("libpulse could not make a context");
+      reportDown("no sound server (libpulse could not make a context)");
       scheduleRetry();
       return;
     }
     pa_context_set_state_callback(context.get(), &Impl::onContextState, this);
     const char* server = options.server.empty() ? nullptr : options.server.c_str();
     if (pa_context_connect(context.get(), server, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-      reportDown(pa_strerror(pa_context_errno(context.get())));
+      reportDown(std::string("no sound server (") + pa_strerror(pa_context_errno(context.get())) +
+                 ")");
       dropContext();
       startClockIfNeeded();
       scheduleRetry();
@@ -142,10 +141,15 @@ struct PulseSink::Impl {
     ready = false;
   }
 
-  void reportDown(const std::string& why) {
+  void reportDown(const std::string& what) {
     if (down) return;
     down = true;
-    log("no sound server (" + why + "); the position follows the wall clock");
+    os::log(what + "; the position follows the wall clock");
+  }
+
+  void reportBack() {
+    if (down) os::log("sound server back");
+    down = false;
   }
 
   void scheduleRetry() {
@@ -170,16 +174,18 @@ struct PulseSink::Impl {
         self->ready = true;
         if (self->everReady) ++self->stats.reconnects;
         self->everReady = true;
-        if (self->down) self->log("sound server back");
-        self->down = false;
         self->stopClock();
-        if (self->source != nullptr) self->openStream();
+        if (self->source != nullptr) {
+          self->openStream();
+        } else {
+          self->reportBack();
+        }
         break;
       case PA_CONTEXT_FAILED:
       case PA_CONTEXT_TERMINATED:
         self->ready = false;
         self->closeStream();
-        self->reportDown(pa_strerror(pa_context_errno(c)));
+        self->reportDown(std::string("no sound server (") + pa_strerror(pa_context_errno(c)) + ")");
         self->startClockIfNeeded();
         // The context can't be freed inside its own callback: the retry does it.
         self->scheduleRetry();
@@ -195,9 +201,8 @@ struct PulseSink::Impl {
     const pa_sample_spec format{PA_SAMPLE_S16LE, kSampleRate, kChannels};
     stream.reset(pa_stream_new(context.get(), "CD", &format, nullptr));
     if (stream == nullptr) {
-      log(std::string("the sound server refused a stream: ") +
-          pa_strerror(pa_context_errno(context.get())));
-      down = true;
+      reportDown(std::string("the sound server refused a stream: ") +
+                 pa_strerror(pa_context_errno(context.get())));
       startClockIfNeeded();
       return;
     }
@@ -222,9 +227,8 @@ struct PulseSink::Impl {
     if (paused) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
     const char* device = options.device.empty() ? nullptr : options.device.c_str();
     if (pa_stream_connect_playback(stream.get(), device, &attr, flags, nullptr, nullptr) < 0) {
-      log(std::string("could not play to the sound server: ") +
-          pa_strerror(pa_context_errno(context.get())));
-      down = true;
+      reportDown(std::string("could not play to the sound server: ") +
+                 pa_strerror(pa_context_errno(context.get())));
       closeStream();
       startClockIfNeeded();
     }
@@ -248,15 +252,15 @@ struct PulseSink::Impl {
       // A pause or resume that came while the stream was being made could not
       // cork it then (libpulse refuses before READY); the wish stands now.
       unrefOperation(pa_stream_cork(s, self->paused ? 1 : 0, nullptr, nullptr));
+      self->reportBack();
       self->writeSome();
     } else if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
       if (self->context != nullptr &&
           pa_context_get_state(self->context.get()) == PA_CONTEXT_READY) {
-        self->log(std::string("the sound stream failed: ") +
-                  pa_strerror(pa_context_errno(self->context.get())));
+        self->reportDown(std::string("the sound stream failed: ") +
+                         pa_strerror(pa_context_errno(self->context.get())));
         // Start over on a fresh connection rather than loop on a broken one.
         self->ready = false;
-        self->down = true;
         self->closeStream();
         self->startClockIfNeeded();
         self->scheduleRetry();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,9 +12,6 @@ struct PulseOptions {
   std::string device;  // a sink name; empty: the server's default sink
   std::string appName = "Tavrelo 2";
   int latencyMs = 100;  // what the server keeps queued; pause and stop act within this
-  // Where the sink says why it has no sound (once per outage), one line without
-  // a program prefix. Default: stderr, as "tavrelo: ...".
-  std::function<void(const std::string&)> log;
 };
 
 // Plays to a PulseAudio server (or PipeWire's pulse server) through libpulse.

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "platform/disc/CueSheet.h"
-#include "platform/disc/DiscLog.h"
+#include "platform/os/Log.h"
 
 namespace tavrelo::disc {
 namespace {
@@ -124,7 +124,7 @@ bool CueImage::loadOrLog() {
     load();
     return true;
   } catch (const DiscError& e) {
-    logDisc(std::string("no disc: ") + e.what());
+    os::log(std::string("no disc: ") + e.what());
     return false;
   }
 }

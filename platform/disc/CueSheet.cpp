@@ -1,23 +1,13 @@
-// libcue keeps its parser state in globals and is not re-entrant, so every
-// call into it holds libcueMutex(). Nothing else here is shared.
-//
-// Why the sheet is scanned here first and libcue only checks the result:
-// libcue 2.2.1 (Debian 12), as observed, refuses a UTF-8 BOM and lower-case
-// keywords, prints "bad character" and "N: syntax error" lines to stderr
-// for anything it does not know, gives no FILE type, counts PREGAP and
-// INDEX 00 together in track_get_zero_pre(), and gives a track whose INDEX 00
-// and INDEX 01 lie in different files the name of the later file for both.
-// So libcue sees a canonical copy of the sheet (known commands only, one per
-// line, line numbers kept) and must agree on tracks, modes and INDEX 01.
+// Our own sheet reader, written for what real sheets hold: a UTF-8 BOM,
+// keywords in any case, backslashes and bytes past ASCII in names, PREGAP and
+// INDEX 00 apart, a track whose INDEX 00 and INDEX 01 lie in different files.
+// Nothing here is shared between threads.
 #include "platform/disc/CueSheet.h"
-
-#include <libcue.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <memory>
-#include <mutex>
+#include <cstdio>
 #include <optional>
 
 #include "platform/disc/DiscSource.h"
@@ -26,17 +16,8 @@
 namespace tavrelo::disc {
 namespace {
 
-std::mutex& libcueMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-struct CdDeleter {
-  void operator()(Cd* cd) const { cd_delete(cd); }
-};
-using CdPtr = std::unique_ptr<Cd, CdDeleter>;
-
-[[noreturn]] void fail(int line, const std::string& message) {
+// Refuses the sheet, naming the line at fault.
+[[noreturn]] void refuseLine(int line, const std::string& message) {
   throw DiscError("line " + std::to_string(line) + ": " + message);
 }
 
@@ -90,7 +71,7 @@ std::optional<int> smallNumber(std::string_view text, int maxDigits) {
 // "mm:ss:ff" to sectors; minutes up to 99, seconds below 60, frames below 75.
 std::int64_t msfSectors(std::string_view text, int line, const char* what) {
   auto bad = [&] {
-    fail(line, std::string(what) + " \"" + shown(text) + "\" is not a time mm:ss:ff");
+    refuseLine(line, std::string(what) + " \"" + shown(text) + "\" is not a time mm:ss:ff");
   };
   const std::size_t a = text.find(':');
   const std::size_t b = a == std::string_view::npos ? a : text.find(':', a + 1);
@@ -132,16 +113,10 @@ std::string msfText(std::int64_t sectors) {
 class Parser {
  public:
   CueSheet sheet;
-  // The sheet as libcue gets it: one canonical line per line read, blank
-  // for the lines it need not see, so its line numbers stay ours.
-  std::string canonical;
 
   void parseLine(std::string_view text, int line) {
     std::string_view rest = trim(text);
-    if (rest.empty()) {
-      canonical += '\n';
-      return;
-    }
+    if (rest.empty()) return;
     const std::string keyword = upper(nextWord(rest));
     if (keyword == "FILE") {
       parseFile(rest, line);
@@ -153,18 +128,16 @@ class Parser {
       parseGap(keyword, rest, line);
     } else if (keyword == "TITLE" || keyword == "PERFORMER") {
       parseTitle(keyword, rest);
-      canonical += '\n';
-    } else if (ignoredKeyword(keyword)) {
-      canonical += '\n';
-    } else {
-      fail(line, "\"" + shown(keyword) + "\" is not a CUE sheet command");
+    } else if (!ignoredKeyword(keyword)) {
+      refuseLine(line, "\"" + shown(keyword) + "\" is not a CUE sheet command");
     }
   }
 
   void finish(int lastLine) {
     if (sheet.tracks.empty()) {
-      fail(lastLine, sheet.files.empty() ? "the sheet has no FILE and no TRACK; is it a CUE sheet?"
-                                         : "the sheet has no TRACK");
+      refuseLine(lastLine, sheet.files.empty()
+                               ? "the sheet has no FILE and no TRACK; is it a CUE sheet?"
+                               : "the sheet has no TRACK");
     }
     checkTrackComplete();
     for (std::size_t f = 0; f < sheet.files.size(); ++f) {
@@ -174,7 +147,8 @@ class Parser {
           used = used || index.file == static_cast<int>(f);
       }
       if (!used) {
-        fail(sheet.files[f].line, "FILE \"" + shown(sheet.files[f].name) + "\" holds no INDEX");
+        refuseLine(sheet.files[f].line,
+                   "FILE \"" + shown(sheet.files[f].name) + "\" holds no INDEX");
       }
     }
   }
@@ -186,21 +160,21 @@ class Parser {
     std::string_view typeWord;
     if (!rest.empty() && rest.front() == '"') {
       const std::size_t close = rest.find('"', 1);
-      if (close == std::string_view::npos) fail(line, "the file name has no closing quote");
+      if (close == std::string_view::npos) refuseLine(line, "the file name has no closing quote");
       file.name = std::string(rest.substr(1, close - 1));
       rest = trim(rest.substr(close + 1));
       typeWord = nextWord(rest);
     } else {
       const std::size_t lastBlank = rest.find_last_of(" \t");
-      if (lastBlank == std::string_view::npos) fail(line, "FILE needs a name and a type");
+      if (lastBlank == std::string_view::npos) refuseLine(line, "FILE needs a name and a type");
       file.name = std::string(trim(rest.substr(0, lastBlank)));
       typeWord = trim(rest.substr(lastBlank + 1));
       rest = {};
     }
-    if (file.name.empty()) fail(line, "FILE has an empty name");
-    if (file.name.find('"') != std::string::npos) fail(line, "the file name holds a quote");
-    if (typeWord.empty()) fail(line, "FILE \"" + shown(file.name) + "\" has no type");
-    if (!rest.empty()) fail(line, "unexpected \"" + shown(rest) + "\" after the FILE type");
+    if (file.name.empty()) refuseLine(line, "FILE has an empty name");
+    if (file.name.find('"') != std::string::npos) refuseLine(line, "the file name holds a quote");
+    if (typeWord.empty()) refuseLine(line, "FILE \"" + shown(file.name) + "\" has no type");
+    if (!rest.empty()) refuseLine(line, "unexpected \"" + shown(rest) + "\" after the FILE type");
     const std::string type = upper(typeWord);
     if (type == "BINARY") {
       file.type = SheetFileType::Binary;
@@ -209,18 +183,10 @@ class Parser {
     } else if (type == "WAVE" || type == "AIFF" || type == "MP3" || type == "FLAC") {
       file.type = SheetFileType::Audio;
     } else {
-      fail(line, "file type \"" + shown(typeWord) +
-                     "\" is not BINARY, MOTOROLA, WAVE, AIFF, FLAC or MP3");
+      refuseLine(line, "file type \"" + shown(typeWord) +
+                           "\" is not BINARY, MOTOROLA, WAVE, AIFF, FLAC or MP3");
     }
     sheet.files.push_back(std::move(file));
-    const SheetFileType added = sheet.files.back().type;
-    const char* libcueType = added == SheetFileType::Binary     ? "BINARY"
-                             : added == SheetFileType::Motorola ? "MOTOROLA"
-                                                                : "WAVE";
-    // libcue never sees the real name: its lexer stumbles on backslashes and
-    // bytes past ASCII, and its parser leaks what it built when it does. The
-    // names are ours to resolve anyway.
-    canonical += "FILE \"file" + std::to_string(sheet.files.size()) + "\" " + libcueType + "\n";
   }
 
   // A title applies to the disc before the first TRACK, to its track after.
@@ -236,27 +202,27 @@ class Parser {
   }
 
   void parseTrack(std::string_view rest, int line) {
-    if (sheet.files.empty()) fail(line, "TRACK comes before any FILE");
+    if (sheet.files.empty()) refuseLine(line, "TRACK comes before any FILE");
     checkTrackComplete();
     const std::string_view numberWord = nextWord(rest);
     const auto number = smallNumber(numberWord, 2);
     if (!number || *number < 1 || *number > 99) {
-      fail(line, "track number \"" + shown(numberWord) + "\" is not from 1 to 99");
+      refuseLine(line, "track number \"" + shown(numberWord) + "\" is not from 1 to 99");
     }
     const int expected = sheet.tracks.empty() ? 1 : sheet.tracks.back().number + 1;
     if (*number != expected) {
-      fail(line, sheet.tracks.empty()
-                     ? "the first track is " + std::to_string(*number) + "; it must be 1"
-                     : "track " + std::to_string(*number) + " follows track " +
-                           std::to_string(expected - 1) +
-                           "; tracks are numbered 1, 2, 3... in order");
+      refuseLine(line, sheet.tracks.empty()
+                           ? "the first track is " + std::to_string(*number) + "; it must be 1"
+                           : "track " + std::to_string(*number) + " follows track " +
+                                 std::to_string(expected - 1) +
+                                 "; tracks are numbered 1, 2, 3... in order");
     }
     const std::string mode = upper(nextWord(rest));
-    if (!rest.empty()) fail(line, "unexpected \"" + shown(rest) + "\" after the track mode");
+    if (!rest.empty()) refuseLine(line, "unexpected \"" + shown(rest) + "\" after the track mode");
     const auto info = std::find_if(kModes.begin(), kModes.end(),
                                    [&](const ModeInfo& m) { return mode == m.name; });
     if (info == kModes.end()) {
-      fail(line, "track mode \"" + shown(mode) + "\" is not supported");
+      refuseLine(line, "track mode \"" + shown(mode) + "\" is not supported");
     }
     SheetTrack track;
     track.number = *number;
@@ -265,57 +231,52 @@ class Parser {
     track.audio = info->audio;
     track.line = line;
     sheet.tracks.push_back(std::move(track));
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "TRACK %02d %s\n", *number, info->name);
-    canonical += buffer;
   }
 
   void parseIndex(std::string_view rest, int line) {
-    if (sheet.tracks.empty()) fail(line, "INDEX comes before any TRACK");
+    if (sheet.tracks.empty()) refuseLine(line, "INDEX comes before any TRACK");
     SheetTrack& track = sheet.tracks.back();
     const std::string_view numberWord = nextWord(rest);
     const auto number = smallNumber(numberWord, 2);
-    if (!number) fail(line, "index number \"" + shown(numberWord) + "\" is not from 0 to 99");
+    if (!number) refuseLine(line, "index number \"" + shown(numberWord) + "\" is not from 0 to 99");
     const std::string_view timeWord = nextWord(rest);
     const std::int64_t sector = msfSectors(timeWord, line, "INDEX time");
-    if (!rest.empty()) fail(line, "unexpected \"" + shown(rest) + "\" after the INDEX time");
+    if (!rest.empty()) refuseLine(line, "unexpected \"" + shown(rest) + "\" after the INDEX time");
     if (track.indexes.empty() ? *number > 1 : *number != track.indexes.back().number + 1) {
-      fail(line, "INDEX " + std::to_string(*number) + " of track " + std::to_string(track.number) +
+      refuseLine(line,
+                 "INDEX " + std::to_string(*number) + " of track " + std::to_string(track.number) +
                      (track.indexes.empty() ? " comes before INDEX 01"
                                             : " does not follow INDEX " +
                                                   std::to_string(track.indexes.back().number)));
     }
     const int file = static_cast<int>(sheet.files.size()) - 1;
     if (lastIndexFile_ == file && sector <= lastIndexSector_) {
-      fail(line, "INDEX " + std::to_string(*number) + " of track " + std::to_string(track.number) +
-                     " at " + msfText(sector) + " does not come after the previous index at " +
-                     msfText(lastIndexSector_) + " of the same file");
+      refuseLine(line, "INDEX " + std::to_string(*number) + " of track " +
+                           std::to_string(track.number) + " at " + msfText(sector) +
+                           " does not come after the previous index at " +
+                           msfText(lastIndexSector_) + " of the same file");
     }
-    if (track.postgap > 0) fail(line, "INDEX comes after the track's POSTGAP");
+    if (track.postgap > 0) refuseLine(line, "INDEX comes after the track's POSTGAP");
     lastIndexFile_ = file;
     lastIndexSector_ = sector;
     track.indexes.push_back({*number, sector, file, line});
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "INDEX %02d %s\n", *number, msfText(sector).c_str());
-    canonical += buffer;
   }
 
   void parseGap(const std::string& keyword, std::string_view rest, int line) {
-    if (sheet.tracks.empty()) fail(line, keyword + " comes before any TRACK");
+    if (sheet.tracks.empty()) refuseLine(line, keyword + " comes before any TRACK");
     SheetTrack& track = sheet.tracks.back();
     const std::int64_t sectors = msfSectors(nextWord(rest), line, keyword.c_str());
     if (!rest.empty())
-      fail(line, "unexpected \"" + shown(rest) + "\" after the " + keyword + " time");
+      refuseLine(line, "unexpected \"" + shown(rest) + "\" after the " + keyword + " time");
     if (keyword == "PREGAP") {
-      if (!track.indexes.empty()) fail(line, "PREGAP comes after the track's INDEX lines");
-      if (track.pregap > 0) fail(line, "the track has a second PREGAP");
+      if (!track.indexes.empty()) refuseLine(line, "PREGAP comes after the track's INDEX lines");
+      if (track.pregap > 0) refuseLine(line, "the track has a second PREGAP");
       track.pregap = sectors;
     } else {
-      if (track.indexes.empty()) fail(line, "POSTGAP comes before the track's INDEX lines");
-      if (track.postgap > 0) fail(line, "the track has a second POSTGAP");
+      if (track.indexes.empty()) refuseLine(line, "POSTGAP comes before the track's INDEX lines");
+      if (track.postgap > 0) refuseLine(line, "the track has a second POSTGAP");
       track.postgap = sectors;
     }
-    canonical += keyword + " " + msfText(sectors) + "\n";
   }
 
   void checkTrackComplete() const {
@@ -323,33 +284,13 @@ class Parser {
     const SheetTrack& track = sheet.tracks.back();
     const bool hasOne = std::any_of(track.indexes.begin(), track.indexes.end(),
                                     [](const SheetIndex& i) { return i.number == 1; });
-    if (!hasOne) fail(track.line, "track " + std::to_string(track.number) + " has no INDEX 01");
+    if (!hasOne)
+      refuseLine(track.line, "track " + std::to_string(track.number) + " has no INDEX 01");
   }
 
   int lastIndexFile_ = -1;
   std::int64_t lastIndexSector_ = 0;
 };
-
-// libcue reads the canonical text as a second opinion: its track count, modes
-// and INDEX 01 times must agree with ours.
-void crossCheck(const Parser& parser) {
-  std::lock_guard lock(libcueMutex());
-  const CdPtr cd(cue_parse_string(parser.canonical.c_str()));
-  if (!cd) throw DiscError("the sheet could not be parsed (libcue refused it)");
-  const std::vector<SheetTrack>& tracks = parser.sheet.tracks;
-  if (cd_get_ntrack(cd.get()) != static_cast<int>(tracks.size())) {
-    throw DiscError("the sheet is ambiguous: libcue finds " +
-                    std::to_string(cd_get_ntrack(cd.get())) + " tracks, not " +
-                    std::to_string(tracks.size()));
-  }
-  for (const SheetTrack& track : tracks) {
-    const ::Track* theirs = cd_get_track(cd.get(), track.number);
-    if (theirs == nullptr || track_get_index(theirs, 1) != track.indexOne().sector ||
-        (track_get_mode(theirs) == MODE_AUDIO) != track.audio) {
-      fail(track.line, "track " + std::to_string(track.number) + " is read differently by libcue");
-    }
-  }
-}
 
 }  // namespace
 
@@ -385,7 +326,6 @@ CueSheet parseCueSheet(std::string_view text) {
     parser.parseLine(current, line);
   }
   parser.finish(std::max(line, 1));
-  crossCheck(parser);
   return std::move(parser.sheet);
 }
 

@@ -8,7 +8,8 @@
 namespace tavrelo::disc {
 namespace {
 
-[[noreturn]] void fail(int line, const std::string& message) {
+// Refuses the sheet, naming the line at fault.
+[[noreturn]] void refuseLine(int line, const std::string& message) {
   throw DiscError("line " + std::to_string(line) + ": " + message);
 }
 
@@ -40,13 +41,13 @@ std::vector<int> fileBlockBytes(const CueSheet& sheet) {
       int& size = bytes[static_cast<std::size_t>(index.file)];
       const SheetFile& file = sheet.files[static_cast<std::size_t>(index.file)];
       if (file.type == SheetFileType::Audio && !track.audio) {
-        fail(track.line, "track " + std::to_string(track.number) + " is " + track.mode + " but \"" +
-                             file.name + "\" is a sound file");
+        refuseLine(track.line, "track " + std::to_string(track.number) + " is " + track.mode +
+                                   " but \"" + file.name + "\" is a sound file");
       }
       if (size != 0 && size != track.blockBytes) {
-        fail(track.line, "track " + std::to_string(track.number) + " has sectors of " +
-                             std::to_string(track.blockBytes) + " bytes but \"" + file.name +
-                             "\" already holds sectors of " + std::to_string(size));
+        refuseLine(track.line, "track " + std::to_string(track.number) + " has sectors of " +
+                                   std::to_string(track.blockBytes) + " bytes but \"" + file.name +
+                                   "\" already holds sectors of " + std::to_string(size));
       }
       size = track.blockBytes;
     }
@@ -63,9 +64,10 @@ DiscLayout layOutDisc(const CueSheet& sheet, std::span<const std::int64_t> fileS
     for (const SheetIndex& index : track.indexes) {
       const auto f = static_cast<std::size_t>(index.file);
       if (index.sector >= fileSectors[f]) {
-        fail(index.line, "INDEX " + std::to_string(index.number) + " of track " +
-                             std::to_string(track.number) + " lies past the end of \"" +
-                             sheet.files[f].name + "\" (" + seconds(fileSectors[f]) + " long)");
+        refuseLine(index.line, "INDEX " + std::to_string(index.number) + " of track " +
+                                   std::to_string(track.number) + " lies past the end of \"" +
+                                   sheet.files[f].name + "\" (" + seconds(fileSectors[f]) +
+                                   " long)");
       }
     }
   }

@@ -18,9 +18,9 @@
 #include <mutex>
 #include <tuple>
 
-#include "platform/disc/DiscLog.h"
 #include "platform/disc/TextEncoding.h"
-#include "platform/disc/UniqueFd.h"
+#include "platform/os/Fd.h"
+#include "platform/os/Log.h"
 
 namespace tavrelo::disc {
 namespace {
@@ -36,7 +36,7 @@ void setUpLibcdio() {
   std::call_once(once, [] {
     // libcdio's warnings go to our log instead of straight to stderr.
     cdio_log_set_handler([](cdio_log_level_t level, const char* message) {
-      if (level >= CDIO_LOG_WARN && message != nullptr) logDisc(std::string("libcdio: ") + message);
+      if (level >= CDIO_LOG_WARN && message != nullptr) os::log(std::string("libcdio: ") + message);
     });
     mmc_timeout_ms = kCommandTimeoutMs;
   });
@@ -62,8 +62,8 @@ std::string permissionAdvice(const std::string& device) {
 }
 
 // Opens a CD drive's node without waiting for a disc. Throws DiscError.
-UniqueFd openDriveNode(const std::string& node) {
-  UniqueFd fd(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+os::Fd openDriveNode(const std::string& node) {
+  os::Fd fd(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) {
     if (errno == EACCES || errno == EPERM) throw DiscError(permissionAdvice(node));
     throw DiscError(node + ": " + std::strerror(errno),
@@ -312,7 +312,7 @@ class PhysicalDrive final : public DiscSource {
       speedSet_ = wantedSpeed_ != 0;
     } else if (!speedRefusalTold_) {
       speedRefusalTold_ = true;
-      logDisc(device_ + ": the drive keeps its own read speed (" + std::strerror(errno) + ")");
+      os::log(device_ + ": the drive keeps its own read speed (" + std::strerror(errno) + ")");
     }
   }
 
@@ -329,12 +329,12 @@ class PhysicalDrive final : public DiscSource {
   void lose() {
     if (gone_) return;
     newDisc();
-    fd_ = UniqueFd();
+    fd_ = os::Fd();
     gone_ = true;
     discKnown_ = false;
     nodesAtLoss_ = driveNodes();
     lastSearch_ = std::chrono::steady_clock::now();
-    logDisc(device_ + ": the drive is gone (unplugged?); waiting for it to come back");
+    os::log(device_ + ": the drive is gone (unplugged?); waiting for it to come back");
   }
 
   // The drive back under its own name, or as a node that appeared since it
@@ -358,7 +358,7 @@ class PhysicalDrive final : public DiscSource {
       node_ = node;
       gone_ = false;
       newDisc();
-      logDisc(device_ + ": the drive is back" + (node == device_ ? "" : " as " + node));
+      os::log(device_ + ": the drive is back" + (node == device_ ? "" : " as " + node));
       if (wantedSpeed_ != 0) applySpeed();
       return true;
     }
@@ -367,7 +367,7 @@ class PhysicalDrive final : public DiscSource {
 
   const std::string device_;  // the name the drive was opened by
   std::string node_;          // where it is now
-  UniqueFd fd_;
+  os::Fd fd_;
   CdioPtr cdio_;
   Lba leadOut_ = 0;
   Lba audioEnd_ = 0;  // the first address past the last audio sector
@@ -391,7 +391,7 @@ std::vector<std::string> distinctDevices(const std::vector<std::string>& candida
   for (const std::string& name : candidates) {
     struct stat info {};
     if (::stat(name.c_str(), &info) != 0) {
-      logDisc("skipping CD drive " + name + ": " + std::strerror(errno));
+      os::log("skipping CD drive " + name + ": " + std::strerror(errno));
       continue;
     }
     const bool device = S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode);
@@ -416,9 +416,9 @@ std::vector<std::string> listPhysicalDrives() {
   // it does not play.
   for (const std::string& node : driveNodes()) {
     if (std::find(candidates.begin(), candidates.end(), node) != candidates.end()) continue;
-    const UniqueFd probe(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const os::Fd probe(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (probe.get() >= 0 || (errno != EACCES && errno != EPERM)) continue;
-    logDisc(permissionAdvice(node));
+    os::log(permissionAdvice(node));
     candidates.push_back(node);
   }
   return distinctDevices(candidates);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/disc/DiscSource.h"
-#include "platform/disc/UniqueFd.h"
+#include "platform/os/Fd.h"
 
 namespace tavrelo::disc {
 namespace {
@@ -71,7 +71,7 @@ class RawFile final : public SectorFile {
 
  private:
   std::filesystem::path path_;
-  UniqueFd fd_;
+  os::Fd fd_;
   bool bigEndian_;
   int blockBytes_;
   std::int64_t bytes_ = 0;

@@ -13,7 +13,7 @@ enum class AudioStatus {
   Stopped,  // also after a play range ran to its end
   Playing,
   Paused,
-  Error,    // the drive gave up (disc gone mid-play, source failed)
+  Error,  // the drive gave up (disc gone mid-play, source failed)
 };
 
 // A snapshot the drive keeps current; taking one never waits on the disc.
@@ -28,11 +28,11 @@ struct DriveStatus {
 
 enum class DriveError {
   None,
-  NoMedia,       // tray open or no disc
-  OutOfRange,    // an address outside the disc
-  NotPaused,     // resume with nothing paused
-  Hardware,      // the source failed (unreadable TOC, tray stuck)
-  Unavailable,   // the drive is gone (unplugged, service lost)
+  NoMedia,      // tray open or no disc
+  OutOfRange,   // an address outside the disc
+  NotPaused,    // resume with nothing paused
+  Hardware,     // the source failed (unreadable TOC, tray stuck)
+  Unavailable,  // the drive is gone (unplugged, service lost)
 };
 
 // A CD drive as the MMC audio commands present one. Implementations: the

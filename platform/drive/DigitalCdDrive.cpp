@@ -15,6 +15,8 @@
 #include <exception>
 #include <vector>
 
+#include "platform/os/Log.h"
+
 namespace tavrelo::drive {
 namespace {
 
@@ -41,7 +43,7 @@ DigitalCdDrive::DigitalCdDrive(std::unique_ptr<disc::DiscSource> source,
       source_->setReadSpeed(options_.readSpeed);
     } catch (const std::exception& e) {
       // Some drives refuse speed changes; they read at their own pace.
-      log(std::string("could not set the read speed: ") + e.what());
+      logProblem(std::string("could not set the read speed: ") + e.what());
     }
     media = snapshotMedia();
   }
@@ -211,7 +213,7 @@ DriveError DigitalCdDrive::moveTray(void (disc::DiscSource::*move)(), const char
     try {
       (source_.get()->*move)();
     } catch (const std::exception& e) {
-      log(failure + std::string(e.what()));
+      logProblem(failure + std::string(e.what()));
       return DriveError::Hardware;
     }
     media = snapshotMedia();
@@ -248,7 +250,7 @@ void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
   }
   const bool gone = media.state == disc::MediaState::Gone;
   if (gone != driveGone_) {
-    log(gone ? "the drive is gone" : "the drive is back");
+    logProblem(gone ? "the drive is gone" : "the drive is back");
     driveGone_ = gone;
   }
   const bool present = media.state == disc::MediaState::DiscPresent;
@@ -337,7 +339,7 @@ void DigitalCdDrive::applyLocked(const DriveEvent& event) {
     case DriveEvent::Kind::SourceFailed:
       // The ring plays out first, so the listener hears everything read
       // before the failure; the end of that is the end of the play.
-      if (readFailure_.empty()) log(event.reason);
+      if (readFailure_.empty()) logProblem(event.reason);
       readFailure_ = event.reason;
       readDone_ = true;
       ring_.closeInput();
@@ -345,13 +347,8 @@ void DigitalCdDrive::applyLocked(const DriveEvent& event) {
   }
 }
 
-void DigitalCdDrive::log(const std::string& why) {
-  const std::string line = source_->describe() + ": " + why;
-  if (options_.log) {
-    options_.log(line);
-  } else {
-    std::fprintf(stderr, "tavrelo: %s\n", line.c_str());
-  }
+void DigitalCdDrive::logProblem(const std::string& why) {
+  os::log(source_->describe() + ": " + why);
 }
 
 // ---- the reader thread ----
@@ -485,7 +482,7 @@ DigitalCdDrive::ReadResult DigitalCdDrive::readChunk(const ReadJob& job, std::ui
   const Attempt whole = attempt(job.lba, job.count, out);
   if (whole.read) {
     if (deep()) {
-      log("reading again at LBA " + std::to_string(job.lba) + " after " +
+      logProblem("reading again at LBA " + std::to_string(job.lba) + " after " +
           std::to_string(unreadableRun_) + " unreadable sectors");
     }
     unreadableRun_ = 0;
@@ -528,11 +525,11 @@ DigitalCdDrive::ReadResult DigitalCdDrive::readChunk(const ReadJob& job, std::ui
     ++unreadableRun_;
   }
   if (bad > 0) {
-    log(std::to_string(bad) + " unreadable sector(s) from LBA " + std::to_string(job.lba) +
+    logProblem(std::to_string(bad) + " unreadable sector(s) from LBA " + std::to_string(job.lba) +
         " played as silence: " + (firstBad.empty() ? whole.error : firstBad));
   }
   if (deep() && unreadableRun_ - bad < options_.longUnreadableRun) {
-    log("unreadable from LBA " + std::to_string(job.lba + job.count - unreadableRun_) +
+    logProblem("unreadable from LBA " + std::to_string(job.lba + job.count - unreadableRun_) +
         " on: played as silence, one read a chunk, until the disc reads again");
   }
   return {ReadOutcome::Read, job.count, {}};

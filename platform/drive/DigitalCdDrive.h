@@ -19,22 +19,19 @@
 namespace tavrelo::drive {
 
 struct EngineOptions {
-  int ringSeconds = 4;         // audio read ahead of the listener
-  int lowMarkSeconds = 2;      // reading resumes below this, and runs until the ring is full
-  int chunkSectors = 25;       // one steady read: a third of a second
-  int firstChunkSectors = 3;   // the first read of a play is short, so sound starts at once
-  int readSpeed = 4;           // asked of drives with a motor, in "x"
-  int retries = 1;             // extra attempts for each unreadable sector
+  int ringSeconds = 4;        // audio read ahead of the listener
+  int lowMarkSeconds = 2;     // reading resumes below this, and runs until the ring is full
+  int chunkSectors = 25;      // one steady read: a third of a second
+  int firstChunkSectors = 3;  // the first read of a play is short, so sound starts at once
+  int readSpeed = 4;          // asked of drives with a motor, in "x"
+  int retries = 1;            // extra attempts for each unreadable sector
   // Past this many unreadable sectors in a row a failed chunk is silence
   // whole, read once without retries, until the disc reads again.
   int longUnreadableRun = 150;
-  int pollMs = 20;             // how often the reader looks at the clock near a play's end
-  int idlePollMs = 100;        // how often it looks at the ring otherwise
-  int mediaPollMs = 300;       // how often an idle reader asks the source about its tray
-  Clock* clock = nullptr;      // null: the system clock
-  // Where the drive says why it gave up or played silence, one line without a
-  // program prefix. Default: stderr, as "tavrelo: ...".
-  std::function<void(const std::string&)> log;
+  int pollMs = 20;         // how often the reader looks at the clock near a play's end
+  int idlePollMs = 100;    // how often it looks at the ring otherwise
+  int mediaPollMs = 300;   // how often an idle reader asks the source about its tray
+  Clock* clock = nullptr;  // null: the system clock
 };
 
 // Something that happened on another thread, stamped with the play it
@@ -130,7 +127,7 @@ class DigitalCdDrive final : public CdDrive {
   Lba heardLbaLocked();
   Lba firstAudioStartLocked() const;
   DriveError checkMediaLocked() const;
-  void log(const std::string& why);
+  void logProblem(const std::string& why);  // one line in the log, naming the source
 
   const std::unique_ptr<disc::DiscSource> source_;
   const std::unique_ptr<audio::AudioSink> sink_;

@@ -54,7 +54,8 @@ std::string boolName(bool value) {
   return value ? "true" : "false";
 }
 
-Reply fail(std::uint32_t code) {
+// The reply with no text: 0 for success, else the MCI error.
+Reply replyCode(std::uint32_t code) {
   return Reply{code, {}};
 }
 
@@ -68,11 +69,11 @@ Reply CdAudioDevice::execute(const Command& c) {
     case Verb::Play:
       return play(c);
     case Verb::Pause:
-      return fail(toMciError(drive_->pause()));
+      return replyCode(toMciError(drive_->pause()));
     case Verb::Resume:
-      return fail(toMciError(drive_->resume()));
+      return replyCode(toMciError(drive_->resume()));
     case Verb::Stop:
-      return fail(toMciError(drive_->stop()));
+      return replyCode(toMciError(drive_->stop()));
     case Verb::Seek:
       return seek(c);
     case Verb::Set:
@@ -83,7 +84,7 @@ Reply CdAudioDevice::execute(const Command& c) {
     case Verb::Close:
       break;  // the session's business
   }
-  return fail(err::kUnrecognizedCommand);
+  return replyCode(err::kUnrecognizedCommand);
 }
 
 std::uint32_t CdAudioDevice::refreshToc(const DriveStatus& s) {
@@ -117,15 +118,15 @@ disc::Lba CdAudioDevice::audioRunEnd(disc::Lba lba) const {
 
 Reply CdAudioDevice::play(const Command& c) {
   const DriveStatus s = drive_->status();
-  if (const std::uint32_t code = refreshToc(s)) return fail(code);
+  if (const std::uint32_t code = refreshToc(s)) return replyCode(code);
 
   if (!c.from && !c.to && s.audio == AudioStatus::Playing) {
     // Native Windows lets the stream run on with no gap.
-    return fail(c.wait ? waitWhilePlaying() : err::kNone);
+    return replyCode(c.wait ? waitWhilePlaying() : err::kNone);
   }
   if (!c.from && !c.to && s.audio == AudioStatus::Paused) {
-    if (const std::uint32_t code = toMciError(drive_->resume())) return fail(code);
-    return fail(c.wait ? waitWhilePlaying() : err::kNone);
+    if (const std::uint32_t code = toMciError(drive_->resume())) return replyCode(code);
+    return replyCode(c.wait ? waitWhilePlaying() : err::kNone);
   }
 
   const Lba first = toc_.tracks.front().start;
@@ -139,7 +140,7 @@ Reply CdAudioDevice::play(const Command& c) {
   Lba from = s.position;
   if (c.from) {
     const auto lba = address(*c.from);
-    if (!lba) return fail(err::kOutOfRange);
+    if (!lba) return replyCode(err::kOutOfRange);
     from = *lba;
   } else if (from < first || from >= leadOut) {
     from = first;
@@ -148,20 +149,20 @@ Reply CdAudioDevice::play(const Command& c) {
   Lba to = leadOut;
   if (c.to) {
     const auto lba = address(*c.to);
-    if (!lba) return fail(err::kOutOfRange);
+    if (!lba) return replyCode(err::kOutOfRange);
     to = *lba;
   }
-  if (from > to) return fail(err::kOutOfRange);
+  if (from > to) return replyCode(err::kOutOfRange);
 
   // Data tracks are never played: start at the next audio track, stop before
   // the next data track. A range of data only plays nothing and succeeds.
   from = nextAudio(from);
-  if (from < 0) return fail(err::kNone);
+  if (from < 0) return replyCode(err::kNone);
   to = std::min(to, audioRunEnd(from));
-  if (from >= to) return fail(err::kNone);
+  if (from >= to) return replyCode(err::kNone);
 
-  if (const std::uint32_t code = toMciError(drive_->play(from, to))) return fail(code);
-  return fail(c.wait ? waitWhilePlaying() : err::kNone);
+  if (const std::uint32_t code = toMciError(drive_->play(from, to))) return replyCode(code);
+  return replyCode(c.wait ? waitWhilePlaying() : err::kNone);
 }
 
 std::uint32_t CdAudioDevice::waitWhilePlaying() {
@@ -185,7 +186,7 @@ std::uint32_t CdAudioDevice::waitWhilePlaying() {
 
 Reply CdAudioDevice::seek(const Command& c) {
   const DriveStatus s = drive_->status();
-  if (const std::uint32_t code = refreshToc(s)) return fail(code);
+  if (const std::uint32_t code = refreshToc(s)) return replyCode(code);
   const Lba first = toc_.tracks.front().start;
   const Lba end = toc_.leadOut - 1;
 
@@ -199,21 +200,21 @@ Reply CdAudioDevice::seek(const Command& c) {
       break;
     case SeekTarget::Position: {
       const auto lba = positionFromValue(timeFormat_, toc_, c.seekTo);
-      if (!lba || *lba < first || *lba > end) return fail(err::kOutOfRange);
+      if (!lba || *lba < first || *lba > end) return replyCode(err::kOutOfRange);
       target = nextAudio(*lba);
       break;
     }
     case SeekTarget::None:
-      return fail(err::kMissingParameter);
+      return replyCode(err::kMissingParameter);
   }
   if (target < 0) target = end;  // only data from there on: native lands at the end
-  return fail(toMciError(drive_->seek(target)));
+  return replyCode(toMciError(drive_->seek(target)));
 }
 
 Reply CdAudioDevice::set(const Command& c) {
   if (c.timeFormat) timeFormat_ = *c.timeFormat;
   if (c.doorOpen) {
-    return fail(toMciError(*c.doorOpen ? drive_->openTray() : drive_->closeTray()));
+    return replyCode(toMciError(*c.doorOpen ? drive_->openTray() : drive_->closeTray()));
   }
   return {};
 }
@@ -235,11 +236,11 @@ Reply CdAudioDevice::status(const Command& c) {
 }
 
 Reply CdAudioDevice::statusWithToc(const Command& c, const DriveStatus& s) {
-  if (const std::uint32_t code = refreshToc(s)) return fail(code);
+  if (const std::uint32_t code = refreshToc(s)) return replyCode(code);
   const disc::Track* track = nullptr;
   if (c.track) {
     track = trackByValue(toc_, *c.track);
-    if (track == nullptr) return fail(err::kOutOfRange);
+    if (track == nullptr) return replyCode(err::kOutOfRange);
   }
   switch (*c.item) {
     case StatusItem::Position: {
@@ -271,7 +272,7 @@ Reply CdAudioDevice::statusWithToc(const Command& c, const DriveStatus& s) {
     default:
       break;
   }
-  return fail(err::kDriverInternal);
+  return replyCode(err::kDriverInternal);
 }
 
 }  // namespace tavrelo::mci

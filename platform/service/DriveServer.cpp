@@ -11,13 +11,10 @@
 
 #include "platform/service/DriveServer.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -28,8 +25,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/os/LockFile.h"
+#include "platform/os/Log.h"
+#include "platform/os/UnixSocket.h"
 #include "platform/service/Packets.h"
-#include "platform/service/RuntimeFolder.h"
+#include "platform/service/ServiceLauncher.h"
 #include "platform/service/Session.h"
 
 namespace tavrelo::service {
@@ -60,50 +60,36 @@ struct Client {
   bool busy() const { return slowRequest.joinable(); }
 };
 
-// The lock that makes one service per user; false (quietly) when another holds it.
-bool takeLock(const std::filesystem::path& file, Fd& lock,
-              const std::function<void(const std::string&)>& log, bool& failed) {
-  failed = false;
-  lock = Fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-  if (!lock.valid()) {
-    log("cannot open " + file.string() + ": " + std::strerror(errno));
-    failed = true;
-    return false;
-  }
-  int result = 0;
-  do {
-    result = ::flock(lock.get(), LOCK_EX | LOCK_NB);
-  } while (result != 0 && errno == EINTR);
-  if (result != 0) {
-    if (errno != EWOULDBLOCK) {
-      log("cannot lock " + file.string() + ": " + std::strerror(errno));
-      failed = true;
-    }
-    return false;
-  }
+// The lock that makes one service per user, holding its pid. Taken: true;
+// held by another service: false and `failed` false.
+bool takeLock(const std::filesystem::path& file, Fd& lock, bool& failed) {
+  std::string error;
+  const os::LockOutcome outcome = os::lockFile(file, lock, error);
+  failed = outcome == os::LockOutcome::Failed;
+  if (failed) os::log(error);
+  if (outcome != os::LockOutcome::Taken) return false;
   const std::string pid = std::to_string(::getpid()) + "\n";
   if (::ftruncate(lock.get(), 0) != 0 || ::write(lock.get(), pid.data(), pid.size()) < 0) {
-    log("cannot write the pid into " + file.string());
+    os::log("cannot write the pid into " + file.string());
   }
   return true;
 }
 
-Fd listenOn(const std::filesystem::path& path, const std::function<void(const std::string&)>& log) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string text = path.string();
-  if (text.size() >= sizeof address.sun_path) {
-    log("the socket path " + text + " is too long");
+Fd listenOn(const std::filesystem::path& path) {
+  std::string error;
+  const auto address = os::unixSocketAddress(path, error);
+  if (!address) {
+    os::log(error);
     return {};
   }
-  std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+  const std::string text = path.string();
   // The lock is ours, so a socket file left here is a dead service's.
   ::unlink(text.c_str());
   Fd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!fd.valid() ||
-      ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::bind(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0 ||
       ::chmod(text.c_str(), 0600) != 0 || ::listen(fd.get(), 16) != 0) {
-    log("cannot listen on " + text + ": " + std::strerror(errno));
+    os::log("cannot listen on " + text + ": " + std::strerror(errno));
     return {};
   }
   return fd;
@@ -132,7 +118,7 @@ class Server {
       for (const Client& c : clients_) waiting.push_back({c.busy() ? -1 : c.fd.get(), POLLIN, 0});
       const int ready = ::poll(waiting.data(), waiting.size(), kPollMs);
       if (ready < 0 && errno != EINTR) {
-        options_.log(std::string("poll: ") + std::strerror(errno));
+        os::log(std::string("poll: ") + std::strerror(errno));
         return;
       }
       if (ready > 0) {
@@ -153,11 +139,11 @@ class Server {
         if (drives_.anyInUse()) lastBusy = now;
       }
       if (now - lastBusy >= idleMs) {
-        options_.log("idle for " + std::to_string(options_.idleExitSeconds) + " s; ending");
+        os::log("idle for " + std::to_string(options_.idleExitSeconds) + " s; ending");
         return;
       }
     }
-    options_.log("asked to stop; ending");
+    os::log("asked to stop; ending");
   }
 
  private:
@@ -216,7 +202,7 @@ class Server {
       Fd fd(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
       if (!fd.valid()) {
         if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED) {
-          options_.log(std::string("accept: ") + std::strerror(errno));
+          os::log(std::string("accept: ") + std::strerror(errno));
           acceptPausedUntil_ = nowMs() + kPollMs;
         }
         return;
@@ -225,12 +211,12 @@ class Server {
       socklen_t size = sizeof peer;
       if (::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
           peer.uid != ::geteuid()) {
-        options_.log("refused a client of uid " + std::to_string(peer.uid));
+        os::log("refused a client of uid " + std::to_string(peer.uid));
         refuse(fd, "the drive service serves its own user only");
         continue;
       }
       if (clients_.size() >= static_cast<std::size_t>(options_.maxClients)) {
-        options_.log("refused a client: too many clients");
+        os::log("refused a client: too many clients");
         refuse(fd, "the drive service has too many clients");
         continue;
       }
@@ -265,15 +251,15 @@ void requestServiceStop() {
 int runDriveService(const ServerOptions& options) {
   Fd lock;
   bool failed = false;
-  if (!takeLock(options.folder / kLockName, lock, options.log, failed)) return failed ? 1 : 0;
+  if (!takeLock(options.folder / kLockName, lock, failed)) return failed ? 1 : 0;
   const std::filesystem::path socketPath = options.folder / kSocketName;
-  Fd listener = listenOn(socketPath, options.log);
+  Fd listener = listenOn(socketPath);
   if (!listener.valid()) return 1;
-  options.log("serving " + socketPath.string() + " (pid " + std::to_string(::getpid()) + ")");
+  os::log("serving " + socketPath.string() + " (pid " + std::to_string(::getpid()) + ")");
   {
     Server server(options, std::move(listener));
     if (!server.ready()) {
-      options.log(std::string("eventfd: ") + std::strerror(errno));
+      os::log(std::string("eventfd: ") + std::strerror(errno));
       return 1;
     }
     server.run();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "platform/service/DriveTable.h"
@@ -15,10 +14,10 @@ struct ServerOptions {
   int idleExitSeconds = 30;
   int maxClients = 64;
   DriveTable::Factory factory;
-  std::function<void(const std::string&)> log;  // one line per call
 };
 
-// Runs the service until it is idle for idleExitSeconds or asked to stop.
+// Runs the service until it is idle for idleExitSeconds or asked to stop;
+// says what it does in the process's log (os::log).
 // Takes the lock file first: when another service holds it, returns 0 at once
 // without touching the socket (two services started together end with one).
 // Returns 1 when the socket cannot be set up.

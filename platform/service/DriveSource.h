@@ -11,12 +11,10 @@ struct DriveSource {
   std::string path;
 
   // A drive-letter table's source string: a path ending in ".cue" (any case)
-  // is an image, anything else a device ("/dev/sr0").
+  // is an image, anything else a device ("/dev/sr0"). The path is made
+  // absolute here, once, against this process's working folder, so the
+  // service (with another working folder) finds it; the disk is not touched.
   static DriveSource fromPath(const std::string& path);
-
-  // The same source made absolute against this process's working folder, so
-  // the service (with another working folder) finds it. Does not touch the disk.
-  DriveSource absolute() const;
 
   bool operator==(const DriveSource&) const = default;
 };

@@ -12,48 +12,38 @@
 
 #include <charconv>
 #include <cstring>
-#include <ctime>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/audio/PulseSink.h"
-#include "platform/disc/DiscLog.h"
-#include "platform/disc/DiscSources.h"
+#include "platform/disc/CueImage.h"
+#include "platform/disc/PhysicalDrive.h"
 #include "platform/drive/DigitalCdDrive.h"
+#include "platform/os/Log.h"
+#include "platform/os/RuntimeFolder.h"
 #include "platform/service/DriveServer.h"
-#include "platform/service/RuntimeFolder.h"
 
 namespace {
 
 using namespace tavrelo;
 
-void logLine(const std::string& message) {
-  char stamp[32] = "";
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  if (::localtime_r(&now, &local) != nullptr) std::strftime(stamp, sizeof stamp, "%F %T ", &local);
-  std::cerr << stamp << "tavrelo2-drived[" << ::getpid() << "]: " << message << std::endl;
-}
-
 std::shared_ptr<drive::CdDrive> makeDrive(const service::DriveSource& source) {
   std::unique_ptr<disc::DiscSource> disc;
   try {
-    disc = source.kind == service::DriveSource::Kind::CueImage
-               ? disc::openCueImageDrive(source.path)
-               : disc::openPhysicalDrive(source.path);
+    if (source.kind == service::DriveSource::Kind::CueImage) {
+      disc = disc::CueImage::openAsDrive(source.path);
+    } else {
+      disc = disc::openPhysicalDrive(source.path);
+    }
   } catch (const std::exception& e) {
-    logLine("cannot open " + service::describe(source) + ": " + e.what());
+    os::log("cannot open " + service::describe(source) + ": " + e.what());
     throw;
   }
-  audio::PulseOptions sound;
-  sound.log = logLine;
-  drive::EngineOptions engine;
-  engine.log = logLine;
-  logLine("opening " + service::describe(source));
+  os::log("opening " + service::describe(source));
   return std::make_shared<drive::DigitalCdDrive>(std::move(disc),
-                                                 std::make_unique<audio::PulseSink>(sound), engine);
+                                                 std::make_unique<audio::PulseSink>());
 }
 
 void onStopSignal(int) {
@@ -69,6 +59,8 @@ int usage(const char* message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Our stderr is the service's log, shared by every service started.
+  os::setLogPrefix("tavrelo2-drived[" + std::to_string(::getpid()) + "]", true);
   service::ServerOptions options;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -91,20 +83,18 @@ int main(int argc, char** argv) {
   }
 
   std::string error;
-  const auto folder = service::runtimeFolder(error);
+  const auto folder = os::runtimeFolder(error);
   if (!folder) {
-    logLine("no runtime folder: " + error);
+    os::log("no runtime folder: " + error);
     return 1;
   }
   options.folder = *folder;
   options.factory = makeDrive;
-  options.log = logLine;
-  disc::setDiscLogger(logLine);
   // The log (our stderr, appended to by every service started) starts over
   // once it has grown past a megabyte.
   struct stat log {};
   if (::fstat(2, &log) == 0 && S_ISREG(log.st_mode) && log.st_size > (1 << 20)) {
-    if (::ftruncate(2, 0) == 0) logLine("log started over");
+    if (::ftruncate(2, 0) == 0) os::log("log started over");
   }
 
   struct sigaction stop {};

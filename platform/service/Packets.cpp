@@ -3,41 +3,22 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "platform/os/UnixSocket.h"
+
 namespace tavrelo::service {
 
-Fd& Fd::operator=(Fd&& other) noexcept {
-  if (this != &other) {
-    reset();
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
-Fd::~Fd() {
-  reset();
-}
-
-void Fd::reset() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
-
 Fd connectPacketSocket(const std::filesystem::path& path, int& errnoOut, std::string& error) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string text = path.string();
-  if (text.size() >= sizeof address.sun_path) {
+  const auto address = os::unixSocketAddress(path, error);
+  if (!address) {
     errnoOut = ENAMETOOLONG;
-    error = "the socket path " + text + " is too long";
     return {};
   }
-  std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+  const std::string text = path.string();
   // Non-blocking, so that a service whose backlog is full (or which stopped
   // accepting) answers EAGAIN instead of holding the caller for ever.
   Fd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
@@ -48,7 +29,7 @@ Fd connectPacketSocket(const std::filesystem::path& path, int& errnoOut, std::st
   }
   int result = 0;
   do {
-    result = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    result = ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address);
   } while (result != 0 && errno == EINTR);
   if (result != 0) {
     errnoOut = errno;

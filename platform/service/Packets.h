@@ -1,34 +1,18 @@
 #pragma once
 
-// Owned file descriptors and whole-packet I/O on SOCK_SEQPACKET Unix sockets.
+// Whole-packet I/O on SOCK_SEQPACKET Unix sockets.
 
 #include <cstdint>
 #include <filesystem>
 #include <span>
 #include <string>
-#include <utility>
 
+#include "platform/os/Fd.h"
 #include "platform/service/Protocol.h"
 
 namespace tavrelo::service {
 
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&& other) noexcept;
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd();
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  void reset();
-
- private:
-  int fd_ = -1;
-};
+using os::Fd;
 
 // Connects to the socket at `path`. An invalid Fd and errno's text in `error`
 // on failure; `errnoOut` holds the code (ENOENT, ECONNREFUSED: nobody listens;

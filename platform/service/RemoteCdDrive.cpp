@@ -25,7 +25,7 @@ std::shared_ptr<RemoteCdDrive> RemoteCdDrive::open(const DriveSource& source,
   auto made = std::make_shared<RemoteCdDrive>(std::move(fd), options.replyTimeoutMs, "");
   Request request;
   request.op = Op::Open;
-  request.source = source.absolute();
+  request.source = source;
   std::lock_guard lock(made->mutex_);
   if (auto reply = made->call(request)) {
     if (reply->kind == ReplyKind::Failure) {
@@ -137,16 +137,11 @@ std::string RemoteCdDrive::lastError() {
   return error_;
 }
 
-std::shared_ptr<drive::CdDrive> openServiceDrive(const DriveSource& source) {
-  return RemoteCdDrive::open(source);
-}
-
 std::shared_ptr<RemoteCdDrive> ServiceDrives::drive(const DriveSource& source) {
-  const DriveSource full = source.absolute();
-  const std::string key = describe(full);
+  const std::string key = describe(source);
   std::lock_guard lock(mutex_);
   auto& slot = drives_[key];
-  if (!slot || !slot->connected()) slot = RemoteCdDrive::open(full, options_);
+  if (!slot || !slot->connected()) slot = RemoteCdDrive::open(source, options_);
   return slot;
 }
 

@@ -2,7 +2,7 @@
 
 // The drive client: a CdDrive whose drive lives in this user's drive service.
 //
-//   auto drive = service::openServiceDrive(service::DriveSource::fromPath("/dev/sr0"));
+//   auto drive = service::RemoteCdDrive::open(service::DriveSource::fromPath("/dev/sr0"));
 //   drive->play(150, 33000);  // the service plays; this process may end now
 //
 // Threads: calls may come from any thread; a mutex makes them take turns on
@@ -24,8 +24,8 @@ namespace tavrelo::service {
 class RemoteCdDrive final : public drive::CdDrive {
  public:
   // Connects to the service (starting it when needed) and opens `source`
-  // there. Never fails outright: a drive that could not be opened is
-  // unavailable from the start, and lastError() says why.
+  // (an absolute path: DriveSource::fromPath makes one) there. Never fails outright: a drive that
+  // could not be opened is unavailable from the start, and lastError() says why.
   static std::shared_ptr<RemoteCdDrive> open(const DriveSource& source,
                                              const ConnectOptions& options = {});
 
@@ -60,9 +60,6 @@ class RemoteCdDrive final : public drive::CdDrive {
   int replyTimeoutMs_;
   std::string error_;
 };
-
-// The factory a drive directory calls in place of making a drive in-process.
-std::shared_ptr<drive::CdDrive> openServiceDrive(const DriveSource& source);
 
 // The service drives of one process, one per source: asking again for a
 // source gives the same drive object (so shareable opens share it), unless

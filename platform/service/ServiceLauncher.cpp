@@ -1,18 +1,15 @@
 #include "platform/service/ServiceLauncher.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <thread>
 #include <variant>
 
-#include "platform/service/RuntimeFolder.h"
+#include "platform/os/RuntimeFolder.h"
+#include "platform/os/Spawn.h"
 
 namespace tavrelo::service {
 namespace {
@@ -81,52 +78,8 @@ std::optional<std::filesystem::path> findServiceExecutable(std::string& error) {
   return std::nullopt;
 }
 
-bool spawnDetached(const std::filesystem::path& program, const std::vector<std::string>& args,
-                   const std::filesystem::path& logFile, std::string& error) {
-  // Everything the children need is made before fork: after it, in a process
-  // that may have threads, only async-signal-safe calls are allowed.
-  std::vector<std::string> argvText{program.string()};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : argvText) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const std::string logText = logFile.string();
-
-  const pid_t child = ::fork();
-  if (child < 0) {
-    error = std::string("fork: ") + std::strerror(errno);
-    return false;
-  }
-  if (child == 0) {
-    ::setsid();
-    const pid_t grandchild = ::fork();
-    if (grandchild != 0) ::_exit(grandchild < 0 ? 1 : 0);
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    const int in = ::open("/dev/null", O_RDONLY);
-    int out = ::open(logText.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW, 0600);
-    if (out < 0) out = ::open("/dev/null", O_WRONLY);
-    if (in < 0 || out < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0) {
-      ::_exit(127);
-    }
-    ::close_range(3, ~0U, 0);
-    if (::chdir("/") != 0) ::_exit(127);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    error = "could not start " + program.string();
-    return false;
-  }
-  return true;
-}
-
 Fd connectToService(const ConnectOptions& options, std::string& error) {
-  const auto folder = runtimeFolder(error);
+  const auto folder = os::runtimeFolder(error);
   if (!folder) return {};
   const auto socketPath = *folder / kSocketName;
   const auto deadline =
@@ -160,7 +113,7 @@ Fd connectToService(const ConnectOptions& options, std::string& error) {
     if (nobody && starts < 2 && now >= nextStart) {
       const auto program = findServiceExecutable(error);
       if (!program) return {};
-      if (!spawnDetached(*program, {}, *folder / kLogName, error)) return {};
+      if (os::spawnDetached(*program, {}, {"/", *folder / kLogName}, error) == 0) return {};
       ++starts;
       nextStart = now + std::chrono::milliseconds(options.startTimeoutMs / 2);
     }

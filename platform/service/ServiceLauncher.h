@@ -1,10 +1,8 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/service/Packets.h"
 
@@ -12,15 +10,13 @@ namespace tavrelo::service {
 
 inline constexpr const char* kServiceExecutable = "tavrelo2-drived";
 
+// The service's files in the runtime folder (os::runtimeFolder).
+inline constexpr const char* kSocketName = "drived.sock";
+inline constexpr const char* kLockName = "drived.lock";  // holds the service's pid
+inline constexpr const char* kLogName = "drived.log";
+
 // tavrelo2-drived next to the running executable, else the first on PATH.
 std::optional<std::filesystem::path> findServiceExecutable(std::string& error);
-
-// Starts `program` with `args` detached from this process: no shell, a new
-// session (double fork, so it is nobody's child here), working folder "/",
-// stdin from /dev/null, stdout and stderr appended to `logFile`. Returns when
-// the program has been handed to exec; false with `error` when the fork fails.
-bool spawnDetached(const std::filesystem::path& program, const std::vector<std::string>& args,
-                   const std::filesystem::path& logFile, std::string& error);
 
 struct ConnectOptions {
   // How long to wait for a service just started to answer.

@@ -19,10 +19,11 @@ class Desktop {
   virtual void showMessage(const std::string& text, int style, const std::string& title) = 0;
 
   // Starts `program` (a path, or a name looked up on PATH) with `args` in
-  // `directory` (empty: the current one), without a shell and without
-  // waiting. Returns the new process's id, 0 when it could not be started.
-  virtual std::int64_t startProcess(const std::string& program, const std::vector<std::string>& args,
-                            const std::string& directory) = 0;
+  // `directory` (empty: the current one), detached (os::spawnDetached).
+  // Returns the new process's id, 0 when it could not be started.
+  virtual std::int64_t startProcess(const std::string& program,
+                                    const std::vector<std::string>& args,
+                                    const std::string& directory) = 0;
 
   // The full path of the first of `names` found on PATH, or "".
   virtual std::string findProgram(const std::vector<std::string>& names) = 0;

@@ -30,8 +30,7 @@ MCIERROR mciSendStringA(LPCSTR lpstrCommand, LPSTR lpstrReturnString, UINT uRetu
     return kMciErrMissingCommandString;
   }
   try {
-    MciChannel& channel =
-        replacementChannel != nullptr ? *replacementChannel : processMciChannel();
+    MciChannel& channel = replacementChannel != nullptr ? *replacementChannel : processMciChannel();
     return channel.send(lpstrCommand, uReturnLength > 0 ? lpstrReturnString : nullptr,
                         uReturnLength, hwndCallback);
   } catch (const std::exception&) {

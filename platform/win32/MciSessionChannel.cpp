@@ -1,14 +1,14 @@
 #include "platform/win32/MciSessionChannel.h"
 
 #include "platform/mci/MciSession.h"
-#include "platform/win32/LetterDrives.h"
+#include "platform/win32/ServiceDriveDirectory.h"
 
 namespace tavrelo::win32 {
 namespace {
 
 class SessionChannel final : public MciChannel {
  public:
-  SessionChannel() : session_(std::make_shared<LetterDrives>()) {}
+  SessionChannel() : session_(std::make_shared<ServiceDriveDirectory>()) {}
   MCIERROR send(const std::string& command, char* reply, UINT replyLength, HWND callback) override {
     return session_.sendString(command, reply, replyLength, callback);
   }

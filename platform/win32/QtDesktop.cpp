@@ -1,11 +1,10 @@
 #include <QApplication>
 #include <QMessageBox>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QString>
-#include <QStringList>
-#include <cstdio>
 
+#include "platform/os/Log.h"
+#include "platform/os/Spawn.h"
 #include "platform/win32/Desktop.h"
 
 namespace tavrelo::win32 {
@@ -24,7 +23,7 @@ class QtDesktop final : public Desktop {
   void showMessage(const std::string& text, int style, const std::string& title) override {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
       // A tool without windows: the text still reaches the person.
-      std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+      os::log(title + ": " + text);
       return;
     }
     constexpr int kInformation = 64;
@@ -38,14 +37,9 @@ class QtDesktop final : public Desktop {
 
   std::int64_t startProcess(const std::string& program, const std::vector<std::string>& args,
                             const std::string& directory) override {
-    QStringList arguments;
-    for (const std::string& arg : args) arguments << QString::fromStdString(arg);
-    // startDetached execs the program itself: no shell ever sees the strings.
-    qint64 pid = 0;
-    if (!QProcess::startDetached(QString::fromStdString(program), arguments,
-                                 QString::fromStdString(directory), &pid)) {
-      return 0;
-    }
+    std::string error;
+    const pid_t pid = os::spawnDetached(program, args, {directory, {}}, error);
+    if (pid == 0) os::log(error);
     return pid;
   }
 
@@ -67,6 +61,8 @@ Desktop& desktop() {
   return replacement != nullptr ? *replacement : real;
 }
 
-void setDesktop(Desktop* newDesktop) { replacement = newDesktop; }
+void setDesktop(Desktop* newDesktop) {
+  replacement = newDesktop;
+}
 
 }  // namespace tavrelo::win32

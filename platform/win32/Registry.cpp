@@ -1,5 +1,5 @@
 // Thread note: the handle table below is shared by every thread that calls the
-// registry functions and is guarded by handleMutex; nothing else here is
+// registry functions and is guarded by its own mutex; nothing else here is
 // shared.
 
 #include "platform/win32/Registry.h"
@@ -51,11 +51,6 @@ class HandleTable {
     return it->second;
   }
 
-  std::size_t count() {
-    const std::scoped_lock lock(mutex_);
-    return keys_.size();
-  }
-
   bool remove(HKEY handle) {
     const std::scoped_lock lock(mutex_);
     return keys_.erase(handle) != 0;
@@ -102,41 +97,6 @@ std::string normaliseKeyPath(std::string_view path) {
   return out;
 }
 
-void MemoryRegistry::addKey(std::string_view path) {
-  // Windows keys exist along the whole path: creating A\B\C creates A and A\B.
-  const std::string full = normaliseKeyPath(path);
-  std::size_t cut = 0;
-  while ((cut = full.find('\\', cut)) != std::string::npos) keys_[full.substr(0, cut++)];
-  keys_[full];
-}
-
-void MemoryRegistry::setValue(std::string_view path, std::string_view name, RegistryValue value) {
-  addKey(path);
-  keys_[normaliseKeyPath(path)].values[lowerCase(name)] = std::move(value);
-}
-
-void MemoryRegistry::restrictAccess(std::string_view path, REGSAM granted) {
-  addKey(path);
-  keys_[normaliseKeyPath(path)].granted = granted;
-}
-
-LONG MemoryRegistry::openKey(std::string_view path, REGSAM access) {
-  const std::string key = normaliseKeyPath(path);
-  if (key.empty()) return reg::kSuccess;  // the root itself
-  const auto it = keys_.find(key);
-  if (it == keys_.end()) return reg::kFileNotFound;
-  if (it->second.granted && (access & ~*it->second.granted) != 0) return reg::kAccessDenied;
-  return reg::kSuccess;
-}
-
-std::optional<RegistryValue> MemoryRegistry::value(std::string_view path, std::string_view name) {
-  const auto key = keys_.find(normaliseKeyPath(path));
-  if (key == keys_.end()) return std::nullopt;
-  const auto found = key->second.values.find(lowerCase(name));
-  if (found == key->second.values.end()) return std::nullopt;
-  return found->second;
-}
-
 std::optional<std::string> SystemRegistry::toolPath() {
   std::string path =
       desktop().findProgram({"hardinfo2", "hardinfo", "kinfocenter", "gnome-system-monitor"});
@@ -167,10 +127,6 @@ Registry& registry() {
 
 void setRegistry(Registry* replacement) {
   replacementRegistry = replacement;
-}
-
-std::size_t openKeyCount() {
-  return handles().count();
 }
 
 }  // namespace tavrelo::win32

@@ -10,38 +10,12 @@
 // for tests and must not race with calls.
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/win32/Win32Types.h"
-
-using HKEY = DWORD;  // a 32-bit key handle, as the program declares it
-using REGSAM = DWORD;
-using BYTE = unsigned char;
-
-// Windows' semantics for what is used here: keys and value names match
-// without regard to case; a handle grants the rights asked for at opening.
-//
-// RegOpenKeyExA: hKey is HKEY_LOCAL_MACHINE or a handle it returned;
-// lpSubKey is a path below it ("A\B\C"; null or "" opens hKey itself).
-// Returns 0, 2 (no such key), 5 (the registry refuses the rights asked for),
-// 6 (bad handle) or 87 (no phkResult).
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, HKEY* phkResult);
-
-// Returns 0, 2 (no such value), 5 (handle opened without KEY_QUERY_VALUE),
-// 6 (bad handle), 87 (lpReserved set, or lpData without lpcbData) or 234
-// (lpData is shorter than the value: *lpcbData then holds the size needed and
-// lpData is left untouched). The type is stored whenever the value exists.
-// Data comes back as stored: a text keeps its terminating zero only when it
-// was stored with one.
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
-                      DWORD* lpcbData);
-
-// Returns 0, or 6 for a handle that is not open. Closing a root key does nothing.
-LONG RegCloseKey(HKEY hKey);
+#include "platform/win32/Win32Api.h"
 
 namespace tavrelo::win32 {
 
@@ -80,27 +54,6 @@ class Registry {
   virtual std::optional<RegistryValue> value(std::string_view path, std::string_view name) = 0;
 };
 
-// Keys and values held in memory, matched without regard to case.
-class MemoryRegistry : public Registry {
- public:
-  // Creates the key (and its parents) as needed.
-  void setValue(std::string_view path, std::string_view name, RegistryValue value);
-  void addKey(std::string_view path);
-  // Opening the key asking for any right outside `granted` is refused, as
-  // Windows refuses write rights under HKEY_LOCAL_MACHINE to a plain user.
-  void restrictAccess(std::string_view path, REGSAM granted);
-
-  LONG openKey(std::string_view path, REGSAM access) override;
-  std::optional<RegistryValue> value(std::string_view path, std::string_view name) override;
-
- private:
-  struct Key {
-    std::optional<REGSAM> granted;
-    std::map<std::string, RegistryValue> values;  // by lower-case name
-  };
-  std::map<std::string, Key> keys_;  // by normalised lower-case path
-};
-
 // Linux's answer to the program's two system-information lookups:
 // "SOFTWARE\Microsoft\Shared Tools\MSINFO", value "PATH", is the full path of
 // the first of hardinfo2, hardinfo, kinfocenter, gnome-system-monitor found on
@@ -119,9 +72,6 @@ class SystemRegistry final : public Registry {
 Registry& registry();
 // Puts a test's registry in place of the system's; nullptr puts it back.
 void setRegistry(Registry* replacement);
-
-// How many keys RegOpenKeyExA has opened that RegCloseKey has not closed.
-std::size_t openKeyCount();
 
 // The key path as the registry compares it: lower case, no empty parts.
 std::string normaliseKeyPath(std::string_view path);

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "cd/ModuleAudioPlayer.h"
 #include "platform/win32/Desktop.h"
+#include "platform/win32/Win32Api.h"
 
 namespace {
 

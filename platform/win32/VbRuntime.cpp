@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdint>
-#include <array>
 #include <filesystem>
 #include <string_view>
 #include <vector>
@@ -22,7 +22,8 @@ std::string executableFolder() {
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
   });
 }
 
@@ -50,8 +51,8 @@ double start(const Program& program) {
 
 }  // namespace
 
-AppObject App{.Title = "Tavrelo2", .Major = 1, .Minor = 1, .Revision = 0,
-              .Path = executableFolder()};
+AppObject App{
+    .Title = "Tavrelo2", .Major = 1, .Minor = 1, .Revision = 0, .Path = executableFolder()};
 
 int MsgBox(const std::string& prompt, int buttons, const std::string& title) {
   tavrelo::win32::desktop().showMessage(prompt, buttons, title.empty() ? App.Title : title);

@@ -13,3 +13,6 @@ using LPCSTR = const char*;
 using HWND = void*;
 using HINSTANCE = std::intptr_t;  // ShellExecuteA's result: > 32 on success
 using MCIERROR = DWORD;
+using HKEY = DWORD;  // a 32-bit key handle, as the program declares it
+using REGSAM = DWORD;
+using BYTE = unsigned char;

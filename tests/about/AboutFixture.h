@@ -9,6 +9,7 @@
 #include "about/frmAbout.h"
 #include "platform/win32/Registry.h"
 #include "platform/win32/VbRuntime.h"
+#include "tests/about/MemoryRegistry.h"
 #include "tests/about/RecordingShell.h"
 #include "tests/support/RecordingDesktop.h"
 

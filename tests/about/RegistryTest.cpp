@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/win32/Registry.h"
+#include "tests/about/MemoryRegistry.h"
 #include "tests/support/RecordingDesktop.h"
 
 namespace tavrelo::testing {

@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "platform/audio/PulseSink.h"
+#include "platform/os/Log.h"
 #include "tests/drive/support/PrivatePulse.h"
 #include "tests/drive/support/Recorder.h"
 #include "tests/drive/support/Signals.h"
@@ -48,6 +49,7 @@ class SineSource final : public FrameSource {
 };
 
 struct LogLines {
+  ~LogLines() { os::setLogSink({}); }
   std::mutex mutex;
   std::vector<std::string> lines;
   std::function<void(const std::string&)> sink() {
@@ -66,7 +68,7 @@ TEST(PulseSink, WithNoServerTheClockRunsAndTheReasonIsLoggedOnce) {
   LogLines log;
   PulseOptions options;
   options.server = "unix:/nonexistent/tavrelo/pulse.sock";
-  options.log = log.sink();
+  os::setLogSink(log.sink());
   PulseSink sink(options);
   SineSource source;
   sink.start(source, false);
@@ -93,7 +95,6 @@ TEST(PulseSink, WithNoServerTheClockRunsAndTheReasonIsLoggedOnce) {
 TEST(PulseSink, TheClockHearsNothingTheSourceDidNotGive) {
   PulseOptions options;
   options.server = "unix:/nonexistent/tavrelo/pulse.sock";
-  options.log = [](const std::string&) {};
   PulseSink sink(options);
   SineSource source;
   source.available = 1000;
@@ -187,7 +188,7 @@ TEST_F(PulseSinkServer, ReconnectsWithinTwoSecondsOfTheServerComingBack) {
   LogLines log;
   PulseOptions options;
   options.server = server.server();
-  options.log = log.sink();
+  os::setLogSink(log.sink());
   PulseSink sink(options);
   ASSERT_TRUE(waitUntil([&] { return sink.connected(); }));
   for (int round = 1; round <= 2; ++round) {

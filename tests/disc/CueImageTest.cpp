@@ -7,7 +7,7 @@
 #include <map>
 
 #include "platform/disc/CueImage.h"
-#include "platform/disc/DiscLog.h"
+#include "platform/os/Log.h"
 #include "tests/disc/TempDir.h"
 #include "tools/testdisc/TestDisc.h"
 
@@ -185,9 +185,9 @@ TEST(CueImage, FilesThatAreNoRegularFilesAreRefusedWithoutWaiting) {
 class CapturedLog {
  public:
   CapturedLog() {
-    setDiscLogger([this](const std::string& line) { lines.push_back(line); });
+    os::setLogSink([this](const std::string& line) { lines.push_back(line); });
   }
-  ~CapturedLog() { setDiscLogger({}); }
+  ~CapturedLog() { os::setLogSink({}); }
   std::vector<std::string> lines;
 };
 

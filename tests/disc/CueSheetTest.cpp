@@ -20,7 +20,7 @@ std::string refusal(std::string_view text) {
 }
 
 // Names as Windows tools and other code pages write them are accepted and
-// kept as written; libcue, which checks the structure, must not trip on them.
+// kept as written.
 TEST(CueSheet, NamesWithBackslashesAndBytesPastAsciiAreKeptAsWritten) {
   const CueSheet sheet = parseCueSheet(
       "FILE \"C:\\Music\\a\\\" WAVE\n"
@@ -147,7 +147,7 @@ TEST(CueSheet, IndexesMustIncreaseWithinAFileOnly) {
 }
 
 TEST(CueSheet, SheetsParseFromSeveralThreadsAtOnce) {
-  // libcue's parser state is global; each thread must still get its own sheet.
+  // Each thread must get its own sheet.
   std::vector<std::thread> threads;
   std::atomic<int> wrong{0};
   for (int t = 1; t <= 4; ++t) {

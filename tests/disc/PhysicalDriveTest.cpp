@@ -4,8 +4,8 @@
 
 #include <fstream>
 
-#include "platform/disc/DiscLog.h"
-#include "platform/disc/DiscSources.h"
+#include "platform/disc/PhysicalDrive.h"
+#include "platform/os/Log.h"
 #include "tests/disc/TempDir.h"
 
 namespace tavrelo::disc {
@@ -18,11 +18,11 @@ TEST(PhysicalDrives, OneDeviceUnderSeveralNamesIsListedOnce) {
   std::filesystem::create_symlink(sr0, dir.path() / "cdrom");
   std::ofstream(dir.path() / "sr1") << "y";
   std::vector<std::string> logged;
-  setDiscLogger([&](const std::string& line) { logged.push_back(line); });
+  os::setLogSink([&](const std::string& line) { logged.push_back(line); });
   const auto drives =
       distinctDevices({(dir.path() / "cdrom").string(), sr0.string(),
                        (dir.path() / "gone").string(), (dir.path() / "sr1").string()});
-  setDiscLogger({});
+  os::setLogSink({});
   EXPECT_EQ(drives, (std::vector<std::string>{(dir.path() / "cdrom").string(),
                                               (dir.path() / "sr1").string()}));
   ASSERT_EQ(logged.size(), 1u);

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/audio/NullSink.h"
-#include "platform/disc/DiscSources.h"
+#include "platform/disc/CueImage.h"
 #include "platform/drive/DigitalCdDrive.h"
 #include "tests/drive/support/FaultyDisc.h"
 #include "tests/drive/support/Wait.h"
@@ -46,10 +46,9 @@ std::vector<std::uint8_t> playImage(const testdisc::TestDisc& image, Lba from, L
                                     DriveStatus& after, const std::vector<Lba>& unreadable = {}) {
   auto nullSink = std::make_unique<audio::NullSink>(true);
   audio::NullSink* sink = nullSink.get();
-  auto source = std::make_unique<testing::FaultyDisc>(disc::openCueImage(image.cue));
+  auto source = std::make_unique<testing::FaultyDisc>(disc::CueImage::open(image.cue));
   for (const Lba lba : unreadable) source->makeUnreadable(lba);
   EngineOptions options;
-  options.log = [](const std::string&) {};
   DigitalCdDrive drive(std::move(source), std::move(nullSink), options);
   Toc toc;
   EXPECT_EQ(drive.readToc(toc), DriveError::None);
@@ -125,7 +124,7 @@ TEST(DigitalCdDriveImage, TheImageTrayEjectsAndReloadsAtTrackOne) {
           .tracks = testdisc::plainTracks(2, 2), .format = {}, .style = {}, .baseName = "disc"});
   auto nullSink = std::make_unique<audio::NullSink>();
   audio::NullSink* sink = nullSink.get();
-  DigitalCdDrive drive(disc::openCueImageDrive(image.cue), std::move(nullSink));
+  DigitalCdDrive drive(disc::CueImage::openAsDrive(image.cue), std::move(nullSink));
   const std::uint64_t loaded = drive.status().mediaGeneration;
   ASSERT_EQ(drive.play(image.toc.tracks[1].start, image.toc.leadOut), DriveError::None);
   sink->advance(kSector);

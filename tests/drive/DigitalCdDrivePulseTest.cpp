@@ -11,6 +11,7 @@
 
 #include "platform/audio/PulseSink.h"
 #include "platform/drive/DigitalCdDrive.h"
+#include "platform/os/Log.h"
 #include "tests/drive/support/PrivatePulse.h"
 #include "tests/drive/support/Recorder.h"
 #include "tests/drive/support/Signals.h"
@@ -39,10 +40,10 @@ class DrivePulse : public ::testing::Test {
     audio::PulseOptions options;
     options.server = server;
     options.device = TAVRELO_TEST_PULSE_SINK;
-    options.log = [this](const std::string& line) {
+    os::setLogSink([this](const std::string& line) {
       std::lock_guard lock(logMutex_);
       logLines_.push_back(line);
-    };
+    });
     auto sink = std::make_unique<audio::PulseSink>(options);
     sink_ = sink.get();
     drive_ = std::make_unique<DigitalCdDrive>(std::move(source), std::move(sink));
@@ -51,6 +52,11 @@ class DrivePulse : public ::testing::Test {
 
   bool playedToEnd(int timeoutMs) {
     return waitUntil([&] { return drive_->status().audio == AudioStatus::Stopped; }, timeoutMs);
+  }
+
+  void TearDown() override {
+    drive_.reset();
+    os::setLogSink({});
   }
 
   SyntheticDisc* disc_ = nullptr;

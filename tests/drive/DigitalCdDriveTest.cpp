@@ -8,6 +8,7 @@
 
 #include "platform/audio/NullSink.h"
 #include "platform/drive/DigitalCdDrive.h"
+#include "platform/os/Log.h"
 #include "tests/drive/support/FaultyDisc.h"
 #include "tests/drive/support/SyntheticDisc.h"
 #include "tests/drive/support/Wait.h"
@@ -32,11 +33,15 @@ struct Rig {
     faults = source.get();
     auto nullSink = std::make_unique<NullSink>(true);
     sink = nullSink.get();
-    options.log = [this](const std::string& line) {
+    os::setLogSink([this](const std::string& line) {
       std::lock_guard lock(logMutex);
       log.push_back(line);
-    };
+    });
     drive = std::make_unique<DigitalCdDrive>(std::move(source), std::move(nullSink), options);
+  }
+  ~Rig() {
+    drive.reset();
+    os::setLogSink({});
   }
 
   // Lets the listener hear `frames` frames, waiting for the reader as needed.
@@ -259,7 +264,9 @@ TEST(DigitalCdDrive, ALongRunOfUnreadableSectorsIsSilenceAndPlayGoesOnPastIt) {
   const auto heard = rig.sink->captured();
   const auto want = rig.disc->expected(150, 2250);
   ASSERT_EQ(heard.size(), want.size());
-  const auto at = [](Lba lba) { return static_cast<std::ptrdiff_t>(lba - 150) * disc::kSectorBytes; };
+  const auto at = [](Lba lba) {
+    return static_cast<std::ptrdiff_t>(lba - 150) * disc::kSectorBytes;
+  };
   EXPECT_TRUE(std::equal(heard.begin(), heard.begin() + at(kBadFrom), want.begin()));
   EXPECT_TRUE(std::all_of(heard.begin() + at(kBadFrom), heard.begin() + at(kBadTo),
                           [](std::uint8_t b) { return b == 0; }));

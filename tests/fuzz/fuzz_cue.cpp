@@ -14,7 +14,7 @@
 #include "platform/disc/CueImage.h"
 #include "platform/disc/CueSheet.h"
 #include "platform/disc/DiscLayout.h"
-#include "platform/disc/DiscLog.h"
+#include "platform/os/Log.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ void openImage(const std::string& text) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   makeFiles();
-  setDiscLogger([](const std::string&) {});
+  tavrelo::os::setLogSink([](const std::string&) {});
   return 0;
 }
 

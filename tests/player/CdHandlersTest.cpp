@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/DriveLetters.h"
 #include "platform/win32/End.h"
+#include "platform/win32/LogicalDrives.h"
 #include "tests/player/FakeCdWindow.h"
 #include "tests/player/RecordingMciChannel.h"
 #include "tests/support/RecordingDesktop.h"

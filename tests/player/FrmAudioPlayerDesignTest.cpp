@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/Twips.h"
 #include "player/FrmAudioPlayer.h"
-#include "player/Twips.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ class FrmAudioPlayerDesignTest : public ::testing::Test {
     }
     return nullptr;
   }
-  int px(double twips) { return twipsToPixels(twips, window.logicalDpiX()); }
+  int px(double twips) { return tavrelo::win32::twipsToPixels(twips); }
   static QColor colour(const QWidget* widget, QPalette::ColorRole role) {
     return widget->palette().color(role);
   }

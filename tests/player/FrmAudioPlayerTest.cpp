@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "about/frmAbout.h"
-#include "platform/win32/DriveLetters.h"
 #include "platform/win32/End.h"
+#include "platform/win32/LogicalDrives.h"
 #include "platform/win32/SingleInstance.h"
+#include "platform/win32/Twips.h"
 #include "player/FrmAudioPlayer.h"
-#include "player/Twips.h"
 #include "tests/player/RecordingMciChannel.h"
 #include "tests/support/RecordingDesktop.h"
 
@@ -45,7 +45,7 @@ class FrmAudioPlayerTest : public ::testing::Test {
     tavrelo::win32::setLogicalDrivesForTesting(&drives);
   }
   static void click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
-  int px(double twips) { return twipsToPixels(twips, window.logicalDpiX()); }
+  int px(double twips) { return tavrelo::win32::twipsToPixels(twips); }
 
   std::vector<LogicalDrive> drives;
   RecordingMciChannel mci;

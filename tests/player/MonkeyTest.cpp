@@ -33,8 +33,8 @@
 #include "about/ClickableLabel.h"
 #include "about/frmAbout.h"
 #include "platform/disc/PhysicalDrive.h"
-#include "platform/win32/DriveLetters.h"
 #include "platform/win32/End.h"
+#include "platform/win32/LogicalDrives.h"
 #include "platform/win32/MciChannel.h"
 #include "platform/win32/MciSessionChannel.h"
 #include "platform/win32/Win32Api.h"
@@ -116,8 +116,7 @@ class RecordingPassThrough final : public tavrelo::win32::MciChannel {
     MCIERROR result = 0;
     std::string reply;
   };
-  MCIERROR send(const std::string& command, char* reply, UINT replyLength,
-                HWND callback) override {
+  MCIERROR send(const std::string& command, char* reply, UINT replyLength, HWND callback) override {
     const MCIERROR result =
         tavrelo::win32::processMciChannel().send(command, reply, replyLength, callback);
     sent.push_back({command, result, reply != nullptr ? std::string(reply) : std::string()});
@@ -126,7 +125,8 @@ class RecordingPassThrough final : public tavrelo::win32::MciChannel {
   std::string lastCommands(std::size_t count) const {
     std::string text;
     for (std::size_t i = sent.size() > count ? sent.size() - count : 0; i < sent.size(); ++i)
-      text += sent[i].command + " -> " + std::to_string(sent[i].result) + " " + sent[i].reply + "\n";
+      text +=
+          sent[i].command + " -> " + std::to_string(sent[i].result) + " " + sent[i].reply + "\n";
     return text;
   }
   std::vector<Sent> sent;
@@ -146,9 +146,9 @@ class Monkey {
   // main window; now and then the close box.
   void step() {
     if (auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget())) {
-      QWidget* const controls[] = {about->cmdOK,   about->Command1, about->cmdSysInfo,
-                                   about->Image2,  about->Label3,   about->lblDisclaimer,
-                                   about->Image1,  about->lblTitle, about->lblDescription};
+      QWidget* const controls[] = {about->cmdOK,  about->Command1, about->cmdSysInfo,
+                                   about->Image2, about->Label3,   about->lblDisclaimer,
+                                   about->Image1, about->lblTitle, about->lblDescription};
       QTest::mouseClick(controls[pick(std::size(controls))], Qt::LeftButton);
       ++clicks;
       return;
@@ -230,7 +230,8 @@ TEST_F(RealDrives, AMinuteOfRandomClicksLeavesTheProgramAliveAndItsLabelWellForm
     if (clock.elapsed() < seconds * 1000LL) {
       // Queued, so a click that opens the modal About window runs its loop
       // outside this timer's slot, and the timer goes on clicking inside it.
-      QMetaObject::invokeMethod(&clicker, [&monkey] { monkey.step(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          &clicker, [&monkey] { monkey.step(); }, Qt::QueuedConnection);
     } else if (auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget())) {
       about->cmdOK->click();
     }

@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "player/PictureFiles.h"
+#include "resources/PictureFiles.h"
 #include "resources/Pictures.h"
 
 namespace {
+
+using tavrelo::resources::readPicture;
 
 TEST(PictureFilesTest, ReadsTheButtonPngsWithTheirTransparency) {
   for (const char* path : tavrelo::resources::kButtons) {

@@ -1,8 +1,8 @@
 #include "tests/player/ProgramOnScreen.h"
 
 #include <QtGui/qguiapplication_platform.h>
-#include <sys/stat.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <xcb/xcb.h>
 
 #include <QDir>
@@ -17,8 +17,8 @@
 #include <string>
 
 #include "platform/disc/PhysicalDrive.h"
-#include "platform/win32/DriveLetters.h"
-#include "player/Twips.h"
+#include "platform/win32/LogicalDrives.h"
+#include "platform/win32/Twips.h"
 
 namespace tavrelo::testing {
 
@@ -138,9 +138,8 @@ QString ProgramOnScreen::status() {
   QStringList candidates{""};
   for (int track = 1; track <= tracks; ++track) {
     for (int second = 0; second < trackSeconds; ++second) {
-      candidates << QString("[%1] 00:%2")
-                        .arg(track, 2, 10, QChar('0'))
-                        .arg(second, 2, 10, QChar('0'));
+      candidates
+          << QString("[%1] 00:%2").arg(track, 2, 10, QChar('0')).arg(second, 2, 10, QChar('0'));
     }
   }
   for (const QString& candidate : candidates) {
@@ -205,8 +204,8 @@ std::vector<std::int16_t> ProgramOnScreen::record() {
     if (other == track) continue;
     const double unwanted = powerAt(samples, tavrelo::testdisc::toneFrequency(other, 0));
     if (wanted < 10 * unwanted) {
-      return ::testing::AssertionFailure() << "track " << track << " tone " << wanted
-                                           << ", track " << other << " tone " << unwanted;
+      return ::testing::AssertionFailure() << "track " << track << " tone " << wanted << ", track "
+                                           << other << " tone " << unwanted;
     }
   }
   return ::testing::AssertionSuccess();

@@ -13,19 +13,16 @@
 #include <string>
 
 #include "platform/audio/PulseSink.h"
-#include "platform/disc/DiscSources.h"
+#include "platform/disc/CueImage.h"
 #include "platform/drive/DigitalCdDrive.h"
+#include "platform/os/Log.h"
+#include "platform/os/RuntimeFolder.h"
 #include "platform/service/DriveServer.h"
-#include "platform/service/RuntimeFolder.h"
 #include "tests/drive/support/FaultyDisc.h"
 
 namespace {
 
 using namespace tavrelo;
-
-void logLine(const std::string& message) {
-  std::cerr << "scratched drive service: " << message << std::endl;
-}
 
 void onStopSignal(int) {
   service::requestServiceStop();
@@ -41,24 +38,21 @@ int main(int argc, char** argv) {
   const disc::Lba first = std::stoi(argv[1]);
   const int count = std::stoi(argv[2]);
 
+  os::setLogPrefix("scratched drive service");
   std::string error;
-  const auto folder = service::runtimeFolder(error);
+  const auto folder = os::runtimeFolder(error);
   if (!folder) {
-    logLine(error);
+    os::log(error);
     return 1;
   }
   service::ServerOptions options;
   options.folder = *folder;
-  options.log = logLine;
   options.factory = [first, count](const service::DriveSource& source) {
-    auto scratched = std::make_unique<testing::FaultyDisc>(disc::openCueImageDrive(source.path));
+    auto scratched =
+        std::make_unique<testing::FaultyDisc>(disc::CueImage::openAsDrive(source.path));
     for (int i = 0; i < count; ++i) scratched->makeUnreadable(first + i);
-    audio::PulseOptions sound;
-    sound.log = logLine;
-    drive::EngineOptions engine;
-    engine.log = logLine;
-    return std::make_shared<drive::DigitalCdDrive>(
-        std::move(scratched), std::make_unique<audio::PulseSink>(sound), engine);
+    return std::make_shared<drive::DigitalCdDrive>(std::move(scratched),
+                                                   std::make_unique<audio::PulseSink>());
   };
   struct sigaction stop {};
   stop.sa_handler = onStopSignal;

@@ -13,7 +13,7 @@
 #include <set>
 #include <string>
 
-#include "platform/disc/DiscSources.h"
+#include "platform/disc/CueImage.h"
 #include "tools/demo-disc/Synth.h"
 
 namespace tavrelo::demodisc {
@@ -206,7 +206,7 @@ TEST_F(MakeDemoDisc, WritesASheetAndABinWithEveryTrackOnSectorBoundaries) {
 TEST_F(MakeDemoDisc, TheProgramsOwnDiscReaderPlaysIt) {
   const fs::path cue = dir_ / "demo.cue";
   ASSERT_EQ(run(std::string(TAVRELO_MAKE_DEMO_DISC) + " '" + cue.string() + "' >/dev/null"), 0);
-  const auto source = disc::openCueImage(cue);
+  const auto source = disc::CueImage::open(cue);
   ASSERT_TRUE(source);
   EXPECT_EQ(source->mediaState(), disc::MediaState::DiscPresent);
   const disc::Toc toc = source->readToc();

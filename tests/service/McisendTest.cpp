@@ -5,11 +5,11 @@
 
 #include "platform/mci/MciErrors.h"
 #include "platform/mci/MciSession.h"
+#include "platform/win32/ServiceDriveDirectory.h"
 #include "tests/service/ServiceHarness.h"
 #include "tests/support/FakeCdDrive.h"
 #include "tests/support/ManualClock.h"
 #include "tools/mcisend/Mcisend.h"
-#include "platform/win32/LetterDrives.h"
 
 namespace tavrelo::servicetest {
 namespace {
@@ -176,7 +176,7 @@ TEST_F(McisendTool, TheDiscPlaysOnAfterTheToolEndsUntilAStop) {
 // The MCI layer over the service, as the program has it, when the service dies.
 TEST_F(McisendTool, ALostServiceIsADeviceErrorThenNoMediaUntilTheDriveIsOpenedAgain) {
   std::vector<std::string> warnings;
-  auto drives = std::make_shared<win32::LetterDrives>(
+  auto drives = std::make_shared<win32::ServiceDriveDirectory>(
       win32::buildDriveTable({}, disc_.cue.string(), warnings));
   mci::MciSession session(drives);
   ASSERT_EQ(session.send("open D:\\ type cdaudio alias cd shareable").code, 0u);

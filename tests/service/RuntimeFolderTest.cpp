@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/service/RuntimeFolder.h"
+#include "platform/os/RuntimeFolder.h"
 #include "tests/disc/TempDir.h"
 
-namespace tavrelo::service {
+namespace tavrelo::os {
 namespace {
 
 namespace fs = std::filesystem;
@@ -81,4 +81,4 @@ TEST(RuntimeFolder, LivesUnderXdgRuntimeDirWhenThatIsAnAbsolutePath) {
 }
 
 }  // namespace
-}  // namespace tavrelo::service
+}  // namespace tavrelo::os

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/service/RuntimeFolder.h"
+#include "platform/service/ServiceLauncher.h"
 #include "tests/disc/TempDir.h"
 #include "tools/testdisc/TestDisc.h"
 

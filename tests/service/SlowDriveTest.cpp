@@ -28,7 +28,6 @@ TEST_F(SlowDrive, AnOpenThatWaitsOnItsDiscHoldsUpNoOtherClient) {
   std::filesystem::create_directory(folder());
   std::filesystem::permissions(folder(), std::filesystem::perms::owner_all);
   options.idleExitSeconds = 1;
-  options.log = [](const std::string&) {};
   options.factory = [&](const service::DriveSource& source) {
     if (source.path.ends_with("slow.cue")) released.wait();
     return std::make_shared<testing::FakeCdDrive>(clock, toc);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/DriveLetters.h"
+#include "platform/win32/LogicalDrives.h"
 #include "platform/win32/Win32Api.h"
 
 namespace {

@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/os/LockFile.h"
 #include "platform/win32/SingleInstance.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using tavrelo::win32::InstanceLock;
+using tavrelo::os::lockFile;
+using tavrelo::os::LockOutcome;
 
 // A private XDG_RUNTIME_DIR for one test, restored afterwards.
 class RuntimeDirTest : public ::testing::Test {
@@ -51,13 +53,13 @@ class RuntimeDirTest : public ::testing::Test {
 TEST_F(RuntimeDirTest, TheLockIsHeldOnceAndFreedWithItsOwner) {
   const fs::path file = root / "instance.lock";
   std::string error;
-  std::optional<InstanceLock> first;
-  ASSERT_EQ(InstanceLock::tryAcquire(file, first, error), InstanceLock::Outcome::Acquired) << error;
-  std::optional<InstanceLock> second;
-  EXPECT_EQ(InstanceLock::tryAcquire(file, second, error), InstanceLock::Outcome::HeldElsewhere);
-  EXPECT_FALSE(second.has_value());
+  tavrelo::os::Fd first;
+  ASSERT_EQ(lockFile(file, first, error), LockOutcome::Taken) << error;
+  tavrelo::os::Fd second;
+  EXPECT_EQ(lockFile(file, second, error), LockOutcome::HeldElsewhere);
+  EXPECT_FALSE(second.valid());
   first.reset();
-  EXPECT_EQ(InstanceLock::tryAcquire(file, second, error), InstanceLock::Outcome::Acquired);
+  EXPECT_EQ(lockFile(file, second, error), LockOutcome::Taken);
   EXPECT_EQ(mode(file), 0600u);
 }
 
@@ -65,13 +67,11 @@ TEST_F(RuntimeDirTest, ALockFileThatIsASymlinkOrMissingFolderFails) {
   const fs::path target = root / "elsewhere";
   fs::create_symlink(target, root / "instance.lock");
   std::string error;
-  std::optional<InstanceLock> lock;
-  EXPECT_EQ(InstanceLock::tryAcquire(root / "instance.lock", lock, error),
-            InstanceLock::Outcome::Failed);
+  tavrelo::os::Fd lock;
+  EXPECT_EQ(lockFile(root / "instance.lock", lock, error), LockOutcome::Failed);
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(fs::exists(target));
-  EXPECT_EQ(InstanceLock::tryAcquire(root / "no" / "such.lock", lock, error),
-            InstanceLock::Outcome::Failed);
+  EXPECT_EQ(lockFile(root / "no" / "such.lock", lock, error), LockOutcome::Failed);
 }
 
 // The real program, twice: the second start ends at once, silently, and the
@@ -91,9 +91,8 @@ TEST_F(RuntimeDirTest, ASecondProgramEndsSilentlyWhileTheFirstRuns) {
   bool held = false;
   for (int i = 0; i < 300 && !held; ++i) {
     std::string error;
-    std::optional<InstanceLock> probe;
-    held = fs::exists(file) &&
-           InstanceLock::tryAcquire(file, probe, error) == InstanceLock::Outcome::HeldElsewhere;
+    tavrelo::os::Fd probe;
+    held = fs::exists(file) && lockFile(file, probe, error) == LockOutcome::HeldElsewhere;
     if (!held) QTest::qWait(100);
   }
   ASSERT_TRUE(held);

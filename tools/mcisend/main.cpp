@@ -5,14 +5,16 @@
 #include <vector>
 
 #include "platform/mci/MciSession.h"
+#include "platform/os/Log.h"
+#include "platform/win32/ServiceDriveDirectory.h"
 #include "tools/mcisend/Mcisend.h"
-#include "platform/win32/LetterDrives.h"
 
 int main(int argc, char** argv) {
   using namespace tavrelo;
+  os::setLogPrefix("mcisend");
   const std::vector<std::string> args(argv + 1, argv + argc);
   int code = 0;
   if (mcisend::handleOptions(args, std::cout, std::cerr, code)) return code;
-  mci::MciSession session(std::make_shared<win32::LetterDrives>());
+  mci::MciSession session(std::make_shared<win32::ServiceDriveDirectory>());
   return mcisend::runMcisend(args, std::cin, std::cout, std::cerr, session);
 }

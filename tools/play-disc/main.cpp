@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "platform/audio/PulseSink.h"
-#include "platform/disc/DiscSources.h"
+#include "platform/disc/CueImage.h"
 #include "platform/drive/DigitalCdDrive.h"
 
 namespace {
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<disc::DiscSource> source;
   try {
-    source = disc::openCueImage(argv[1]);
+    source = disc::CueImage::open(argv[1]);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "play-disc: %s\n", e.what());
     return 1;

@@ -10,6 +10,7 @@
 #include "platform/audio/NullSink.h"
 #include "platform/disc/PhysicalDrive.h"
 #include "platform/drive/DigitalCdDrive.h"
+#include "platform/os/Log.h"
 #include "tests/disc/cdrom/EmulatedDrive.h"
 #include "tests/service/ServiceHarness.h"
 
@@ -45,15 +46,16 @@ class EmulatedCdrom : public servicetest::ServiceHarness {
     explicit Engine(const std::string& device = "/dev/sr0") {
       drive::EngineOptions options;
       options.mediaPollMs = 50;
-      options.log = [this](const std::string& line) {
+      os::setLogSink([this](const std::string& line) {
         std::lock_guard lock(mutex);
         lines += line + "\n";
-      };
+      });
       auto owned = std::make_unique<audio::NullSink>();
       sink = owned.get();
       cd = std::make_unique<drive::DigitalCdDrive>(disc::openPhysicalDrive(device),
                                                    std::move(owned), options);
     }
+    ~Engine() { os::setLogSink({}); }
     std::string log() {
       std::lock_guard lock(mutex);
       return lines;

@@ -1,4 +1,4 @@
-#include "player/PictureFiles.h"
+#include "resources/PictureFiles.h"
 
 #include <jpeglib.h>
 #include <png.h>
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+namespace tavrelo::resources {
 namespace {
 
 QImage decodePng(const QByteArray& bytes) {
@@ -88,5 +89,7 @@ QImage readPicture(const QString& resourcePath) {
   const QByteArray bytes = file.readAll();
   if (bytes.startsWith("\x89PNG")) return decodePng(bytes);
   if (bytes.startsWith("\xFF\xD8\xFF")) return decodeJpeg(bytes);
-  return {};
+  return QImage::fromData(bytes);
 }
+
+}  // namespace tavrelo::resources

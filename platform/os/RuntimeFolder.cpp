@@ -1,4 +1,4 @@
-#include "platform/service/RuntimeFolder.h"
+#include "platform/os/RuntimeFolder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace tavrelo::service {
+namespace tavrelo::os {
 
 bool prepareRuntimeFolder(const std::filesystem::path& folder, std::string& error) {
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -45,4 +45,4 @@ std::optional<std::filesystem::path> runtimeFolder(std::string& error) {
   return std::nullopt;
 }
 
-}  // namespace tavrelo::service
+}  // namespace tavrelo::os

@@ -1,10 +1,10 @@
-#include "platform/win32/DriveLetters.h"
+#include "platform/win32/LogicalDrives.h"
 
 #include <cctype>
 #include <cstdlib>
-#include <iostream>
 
-#include "platform/win32/PhysicalDrives.h"
+#include "platform/disc/PhysicalDrive.h"
+#include "platform/os/Log.h"
 
 namespace tavrelo::win32 {
 namespace {
@@ -46,8 +46,8 @@ const std::vector<LogicalDrive>& logicalDrives() {
     std::vector<std::string> warnings;
     const char* images = std::getenv("TAVRELO2_DISC_IMAGES");
     auto built =
-        buildDriveTable(physicalCdDrives(warnings), images != nullptr ? images : "", warnings);
-    for (const std::string& warning : warnings) std::cerr << "tavrelo2: " << warning << '\n';
+        buildDriveTable(disc::listPhysicalDrives(), images != nullptr ? images : "", warnings);
+    for (const std::string& warning : warnings) os::log(warning);
     return built;
   }();
   return table;

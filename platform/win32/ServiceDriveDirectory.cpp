@@ -1,7 +1,8 @@
-#include "platform/win32/LetterDrives.h"
+#include "platform/win32/ServiceDriveDirectory.h"
 
 #include <cctype>
-#include <iostream>
+
+#include "platform/os/Log.h"
 
 namespace tavrelo::win32 {
 namespace {
@@ -12,34 +13,35 @@ char upperCase(char letter) {
 
 }  // namespace
 
-LetterDrives::LetterDrives(std::optional<std::vector<LogicalDrive>> table,
-                           service::ConnectOptions options)
+ServiceDriveDirectory::ServiceDriveDirectory(std::optional<std::vector<LogicalDrive>> table,
+                                             service::ConnectOptions options)
     : table_(std::move(table)), drives_(options) {}
 
-const std::vector<LogicalDrive>& LetterDrives::table() const {
+const std::vector<LogicalDrive>& ServiceDriveDirectory::table() const {
   return table_ ? *table_ : logicalDrives();
 }
 
-std::shared_ptr<drive::CdDrive> LetterDrives::cdDrive(char letter) {
+std::shared_ptr<drive::CdDrive> ServiceDriveDirectory::cdDrive(char letter) {
   const char upper = upperCase(letter);
   for (const LogicalDrive& entry : table()) {
     if (entry.type != kDriveCdrom || entry.root.empty() || upperCase(entry.root[0]) != upper) {
       continue;
     }
-    auto drive = drives_.drive(service::DriveSource::fromPath(entry.source).absolute());
+    auto drive = drives_.drive(service::DriveSource::fromPath(entry.source));
     if (drive->connected()) return drive;
     if (told_.insert(upper).second) {
-      std::cerr << entry.root << " is unavailable: " << drive->lastError() << '\n';
+      os::log(entry.root + " is unavailable: " + drive->lastError());
     }
     return nullptr;
   }
   return nullptr;
 }
 
-std::vector<char> LetterDrives::cdDriveLetters() {
+std::vector<char> ServiceDriveDirectory::cdDriveLetters() {
   std::vector<char> letters;
   for (const LogicalDrive& entry : table()) {
-    if (entry.type == kDriveCdrom && !entry.root.empty()) letters.push_back(upperCase(entry.root[0]));
+    if (entry.type == kDriveCdrom && !entry.root.empty())
+      letters.push_back(upperCase(entry.root[0]));
   }
   return letters;
 }

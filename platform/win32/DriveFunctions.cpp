@@ -1,7 +1,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/win32/DriveLetters.h"
+#include "platform/win32/LogicalDrives.h"
 #include "platform/win32/Win32Api.h"
 
 // As kernel32: "C:\<NUL>D:\<NUL><NUL>"; returns the characters written without

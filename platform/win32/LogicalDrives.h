@@ -29,7 +29,7 @@ std::vector<LogicalDrive> buildDriveTable(const std::vector<std::string>& physic
                                           std::vector<std::string>& warnings);
 
 // The process's table: built once, on first use, from the physical drives and
-// TAVRELO2_DISC_IMAGES (warnings go to stderr), unless a test put its own.
+// TAVRELO2_DISC_IMAGES (warnings go to the log), unless a test put its own.
 const std::vector<LogicalDrive>& logicalDrives();
 
 // Puts a test's table in place (roots given verbatim, lower case allowed);

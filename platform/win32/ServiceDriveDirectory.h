@@ -8,7 +8,7 @@
 
 #include "platform/mci/DriveDirectory.h"
 #include "platform/service/RemoteCdDrive.h"
-#include "platform/win32/DriveLetters.h"
+#include "platform/win32/LogicalDrives.h"
 
 namespace tavrelo::win32 {
 
@@ -17,13 +17,13 @@ namespace tavrelo::win32 {
 // ends, as on a hardware drive, and the same source gives the same drive, so
 // shareable opens share it. Without a service the drive is unavailable and
 // every command to it fails, as with a dead drive; that is said once per
-// letter on stderr. Plain C++: the program and mcisend both use it.
-class LetterDrives final : public mci::DriveDirectory {
+// letter in the log. Plain C++: the program and mcisend both use it.
+class ServiceDriveDirectory final : public mci::DriveDirectory {
  public:
   // Without a table, the process's table (logicalDrives()) as it stands at
   // each call.
-  explicit LetterDrives(std::optional<std::vector<LogicalDrive>> table = std::nullopt,
-                        service::ConnectOptions options = {});
+  explicit ServiceDriveDirectory(std::optional<std::vector<LogicalDrive>> table = std::nullopt,
+                                 service::ConnectOptions options = {});
 
   std::shared_ptr<drive::CdDrive> cdDrive(char letter) override;
   std::vector<char> cdDriveLetters() override;
