@@ -10,12 +10,12 @@
 // play: an inserted disc or a CUE sheet.
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  const QStringList arguments = QCoreApplication::arguments();
+  // Qt has taken its own options out of argv; file names stay the bytes given.
   std::string root;
-  if (arguments.size() > 1) {
-    if (arguments.size() > 2) std::cerr << "tavrelo2: only the first drive named is played\n";
+  if (argc > 1) {
+    if (argc > 2) std::cerr << "tavrelo2: only the first drive named is played\n";
     const StartArgument argument =
-        parseStartArgument(arguments[1].toStdString(), QDir::currentPath().toStdString());
+        parseStartArgument(argv[1], QDir::currentPath().toLocal8Bit().toStdString());
     root = startDriveRoot(argument);
     if (!root.empty() && tavrelo::win32::anotherInstanceRunning()) playInRunningCopy(root);
   }
