@@ -1,11 +1,9 @@
 #include "player/FrmAudioPlayer.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QPalette>
 #include <QPixmap>
-#include <QScreen>
 
 #include "about/frmAbout.h"
 #include "cd/ModuleAudioPlayer.h"
@@ -13,6 +11,7 @@
 #include "platform/win32/SingleInstance.h"
 #include "platform/win32/Twips.h"
 #include "platform/win32/VbRuntime.h"
+#include "player/WindowOnDesktop.h"
 #include "resources/PictureFiles.h"
 #include "resources/Pictures.h"
 
@@ -73,6 +72,7 @@ FrmAudioPlayer::FrmAudioPlayer()
   setFixedSize(px(5760), px(1905));
   buildControls();
   buildTabOrder();
+  fitToDesktop(this);
 }
 
 int FrmAudioPlayer::px(double twips) const {
@@ -87,7 +87,7 @@ void FrmAudioPlayer::place(QWidget* control, double left, double top, double wid
 QPushButton* FrmAudioPlayer::makePictureButton(const char* picture, const char* tooltip,
                                                double left, double width) {
   auto* button = new QPushButton(this);
-  button->setIcon(QIcon(QPixmap::fromImage(pictures::readPicture(QString::fromLatin1(picture)))));
+  button->setIcon(pictures::buttonIcon(picture));
   button->setIconSize(QSize(32, 32));
   button->setToolTip(QString::fromUtf8(tooltip));
   place(button, left, kRowTop, width, kRowHeight);
@@ -95,7 +95,7 @@ QPushButton* FrmAudioPlayer::makePictureButton(const char* picture, const char* 
 }
 
 QPushButton* FrmAudioPlayer::makeDriveButton(int index) {
-  auto* button = new QPushButton(this);
+  auto* button = new DriveButton(this);
   button->setObjectName(QStringLiteral("CD(%1)").arg(index));
   button->setToolTip(QStringLiteral("Sélectionner le lecteur"));
   button->setVisible(false);
@@ -110,7 +110,8 @@ QPushButton* FrmAudioPlayer::makeDriveButton(int index) {
 
 void FrmAudioPlayer::buildControls() {
   Command8 = new QPushButton(this);
-  Command8->setIcon(windowIcon());  // the same picture, read once
+  Command8->setIcon(
+      pictures::iconWithDoubleSize(pictures::desktopIconPath(32), pictures::desktopIconPath(64)));
   Command8->setIconSize(QSize(32, 32));
   Command8->setToolTip(QStringLiteral("A propos..."));
   place(Command8, 240, 120, 735, 615);
@@ -202,10 +203,7 @@ bool FrmAudioPlayer::load() {
   // Timer1 runs from the end of the load, so nothing ticks while the load
   // still decides whether the program runs at all.
   Timer1->start();
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    move(area.center() - rect().center());
-  }
+  centreByFrame(this);
   cdButtons_[0]->setFocus();
   return true;
 }
@@ -263,7 +261,8 @@ void FrmAudioPlayer::closeEvent(QCloseEvent* event) {
 }
 
 std::string FrmAudioPlayer::driveButtonCaption(int index) const {
-  return cdButtons_.at(static_cast<std::size_t>(index))->text().toStdString();
+  return captionWithoutMnemonics(cdButtons_.at(static_cast<std::size_t>(index))->text())
+      .toStdString();
 }
 
 void FrmAudioPlayer::setDriveButtonCaption(int index, const std::string& caption) {

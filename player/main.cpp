@@ -1,14 +1,29 @@
 #include <QApplication>
+#include <QDir>
+#include <iostream>
 
 #include "platform/os/Log.h"
+#include "platform/win32/SingleInstance.h"
 #include "player/FrmAudioPlayer.h"
+#include "player/StartDrive.h"
 
-// The program starts with its main window; there is no command line.
+// The program starts with its main window. A desktop may name a drive to
+// play: an inserted disc or a CUE sheet.
 int main(int argc, char** argv) {
   tavrelo::os::setLogPrefix("tavrelo2");
   QApplication application(argc, argv);
+  // Qt has taken its own options out of argv; file names stay the bytes given.
+  std::string root;
+  if (argc > 1) {
+    if (argc > 2) std::cerr << "tavrelo2: only the first drive named is played\n";
+    const StartArgument argument =
+        parseStartArgument(argv[1], QDir::currentPath().toLocal8Bit().toStdString());
+    root = startDriveRoot(argument);
+    if (!root.empty() && tavrelo::win32::anotherInstanceRunning()) playInRunningCopy(root);
+  }
   FrmAudioPlayer window;
   if (!window.load()) return 0;
+  if (!root.empty()) selectAndPlay(window, root);
   window.show();
   return QApplication::exec();
 }

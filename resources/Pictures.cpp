@@ -18,14 +18,20 @@ QString desktopIconPath(int size) {
   return QStringLiteral(":/tavrelo/icons/hicolor/%1x%1/tavrelo2.png").arg(size);
 }
 
+QIcon iconWithDoubleSize(const QString& normal, const QString& large) {
+  QIcon icon;
+  for (const QString& path : {normal, large}) {
+    const QImage image = readPicture(path);
+    if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
+  }
+  return icon;
+}
+
 QIcon buttonIcon(const char* path) {
   const QString normal = QString::fromLatin1(path);
   QString large = normal;
   large.replace(QStringLiteral(".png"), QStringLiteral("@2x.png"));
-  QIcon icon;
-  icon.addFile(normal, QSize(32, 32));
-  icon.addFile(large, QSize(64, 64));
-  return icon;
+  return iconWithDoubleSize(normal, large);
 }
 
 QIcon applicationIcon() {

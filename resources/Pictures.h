@@ -35,6 +35,8 @@ inline constexpr const char* kButtons[] = {kPrevious, kPlay, kNext,   kPause, kS
 // (QIcon looks for @2x files only when the application's own ratio is above
 // 1, which misses screens added later). Needs a QGuiApplication.
 QIcon buttonIcon(const char* path);
+// A picture with its double-size drawing, for screens at a scale factor of 2.
+QIcon iconWithDoubleSize(const QString& normal, const QString& large);
 
 // The same icon drawn for the desktop's icon theme (installed as hicolor/NxN/apps/tavrelo2.png).
 inline constexpr int kDesktopIconSizes[] = {16, 32, 48, 64, 128, 256};

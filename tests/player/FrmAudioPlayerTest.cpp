@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -12,6 +13,8 @@
 #include "platform/win32/SingleInstance.h"
 #include "platform/win32/Twips.h"
 #include "player/FrmAudioPlayer.h"
+#include "player/StartArgument.h"
+#include "resources/PictureFiles.h"
 #include "tests/player/RecordingMciChannel.h"
 #include "tests/support/RecordingDesktop.h"
 
@@ -216,6 +219,92 @@ TEST_F(FrmAudioPlayerTest, AboutOpensModallyAndTheTimerTicksOnMeanwhile) {
   EXPECT_EQ(shownMeanwhile, "[02] 00:03");
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   window.hide();
+}
+
+// Enter clicks the focused button as Space does, on picture and drive buttons.
+TEST_F(FrmAudioPlayerTest, EnterAndSpaceClickTheFocusedButton) {
+  ASSERT_TRUE(window.load());
+  window.show();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+    mci.clear();
+    window.Command2->setFocus();
+    QTest::keyClick(window.Command2, key);
+    EXPECT_EQ(mci.commands(), (Commands{"play cd"})) << key;
+  }
+  mci.clear();
+  window.CD().at(2)->setFocus();
+  QTest::keyClick(window.CD().at(2), Qt::Key_Return);
+  EXPECT_EQ(window.Label2->text(), "Lecteur CD Audio = G:\\");
+  window.hide();
+}
+
+// KDE Plasma writes accelerators into button captions ("&F:\\"), through the
+// text property or, by other means, into the text itself.
+TEST_F(FrmAudioPlayerTest, DriveCaptionsWithAcceleratorMarksStillSwitchDrives) {
+  ASSERT_TRUE(window.load());
+  window.CD().at(1)->setProperty("text", QStringLiteral("&F:\\"));
+  EXPECT_EQ(window.CD().at(1)->text(), "F:\\");
+  window.CD().at(2)->setText(QStringLiteral("&G:\\"));
+  for (const auto& [index, root] : {std::pair{1, "F:\\"}, std::pair{2, "G:\\"}}) {
+    mci.clear();
+    click(window.CD().at(index));
+    EXPECT_EQ(mci.commands(), (Commands{"stop cd", "close cd", std::string("open  ") + root + kOpen,
+                                        "set cd time format tmsf"}));
+  }
+}
+
+TEST_F(FrmAudioPlayerTest, ScreenReadersNameEachPictureButtonByItsTooltip) {
+  for (QPushButton* button :
+       {window.Command1, window.Command2, window.Command3, window.Command4, window.Command5,
+        window.Command6, window.Command7, window.Command8, window.Command9, window.Command10}) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Name).toStdString(), button->toolTip().toStdString());
+  }
+}
+
+// Runs at QT_SCALE_FACTOR=2 (its own ctest entry): the layout in device
+// pixels doubles and the buttons draw their double-size pictures.
+TEST(FrmAudioPlayerAtScaleTwo, WindowDoublesAndDrawsDoubleSizePictures) {
+  if (qApp->devicePixelRatio() != 2.0) GTEST_SKIP() << "needs QT_SCALE_FACTOR=2";
+  FrmAudioPlayer window;
+  EXPECT_EQ(window.grab().size(), QSize(768, 254));
+  EXPECT_EQ(window.Command10->geometry(), QRect(344, 88, 33, 33));
+  const QImage drawn = window.Command3->icon().pixmap(QSize(32, 32), 2.0).toImage();
+  EXPECT_EQ(drawn.convertToFormat(QImage::Format_ARGB32),
+            tavrelo::resources::readPicture(":/tavrelo/buttons/next@2x.png").convertToFormat(QImage::Format_ARGB32));
+}
+
+TEST(StartArgumentTest, ReadsDiscAddressesDevicesAndSheets) {
+  using Kind = StartArgument::Kind;
+  const struct {
+    const char* argument;
+    Kind kind;
+    const char* path;
+  } cases[] = {
+      {"cdda:///dev/sr0", Kind::Device, "/dev/sr0"},
+      {"cdda://sr1/", Kind::Device, "/dev/sr1"},
+      {"cdda://sr0/Track%201.wav", Kind::Device, "/dev/sr0"},
+      {"/dev/cdrom", Kind::Device, "/dev/cdrom"},
+      {"/home/u/Album.CUE", Kind::CueSheet, "/home/u/Album.CUE"},
+      {"discs/../a.cue", Kind::CueSheet, "/work/a.cue"},
+      {"file:///m/Caf%C3%A9%20live.cue", Kind::CueSheet, "/m/Café live.cue"},
+      {"cdda://../etc", Kind::Invalid, nullptr},
+      {"/dev/../etc/passwd", Kind::Invalid, nullptr},
+      {"file:///m/a%2", Kind::Invalid, nullptr},
+      {"file:///m/song.mp3", Kind::Invalid, nullptr},
+      {"--help", Kind::Invalid, nullptr},
+      {"", Kind::Invalid, nullptr},
+  };
+  for (const auto& c : cases) {
+    const StartArgument read = parseStartArgument(c.argument, "/work");
+    EXPECT_EQ(read.kind, c.kind) << c.argument;
+    if (c.path != nullptr) {
+      EXPECT_EQ(read.path, c.path) << c.argument;
+    }
+  }
 }
 
 }  // namespace

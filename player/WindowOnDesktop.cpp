@@ -1,0 +1,87 @@
+#include "player/WindowOnDesktop.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPixmap>
+#include <QScreen>
+#include <QWindow>
+
+
+namespace {
+
+// Events that reach the window after a button left them unhandled.
+class DesktopEvents final : public QObject {
+ public:
+  explicit DesktopEvents(QWidget* window) : QObject(window), window_(window) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != window_) return false;
+    if (event->type() == QEvent::KeyPress) return enterClicks(static_cast<QKeyEvent*>(event));
+    if (!centred_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                      event->type() == QEvent::Expose)) {
+      centreOnceFramed();
+    }
+    return false;
+  }
+
+ private:
+  // Qt's push buttons take Enter only as a dialog's default button; on Windows
+  // Enter clicks the focused button of any window.
+  bool enterClicks(const QKeyEvent* key) {
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    auto* button = qobject_cast<QPushButton*>(window_->focusWidget());
+    if (button == nullptr || !button->isEnabled()) return false;
+    button->click();
+    return true;
+  }
+
+  // Before the window is mapped its frame is unknown; the first time the
+  // window system reports one, the window is centred again with it.
+  void centreOnceFramed() {
+    const QWindow* handle = window_->windowHandle();
+    if (handle == nullptr || handle->frameMargins().isNull()) return;
+    centred_ = true;
+    centreByFrame(window_);
+  }
+
+  QWidget* window_;
+  bool centred_ = false;
+};
+
+}  // namespace
+
+QString captionWithoutMnemonics(const QString& caption) {
+  QString plain;
+  plain.reserve(caption.size());
+  for (qsizetype i = 0; i < caption.size(); ++i) {
+    if (caption[i] == u'&' && i + 1 < caption.size()) ++i;
+    plain += caption[i];
+  }
+  return plain;
+}
+
+void fitToDesktop(QWidget* window) {
+  for (QPushButton* button : window->findChildren<QPushButton*>()) {
+    if (button->text().isEmpty() && !button->icon().isNull()) {
+      button->setAccessibleName(button->toolTip());
+    }
+  }
+  window->installEventFilter(new DesktopEvents(window));
+}
+
+void centreByFrame(QWidget* window) {
+  const QScreen* screen = window->screen();
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  QSize frame = window->size();
+  if (const QWindow* handle = window->windowHandle()) {
+    const QMargins margins = handle->frameMargins();
+    frame += QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
+  }
+  // move() places the frame's top-left corner.
+  const QRect area = screen->availableGeometry();
+  window->move(area.center() - QRect(QPoint(), frame).center());
+}
