@@ -6,7 +6,7 @@
 
 #include "platform/disc/DiscLog.h"
 #include "platform/disc/DiscSources.h"
-#include "tests/disc/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace tavrelo::disc {
 namespace {

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "platform/service/RuntimeFolder.h"
-#include "tests/disc/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace tavrelo::service {
 namespace {

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "platform/service/Session.h"
-#include "tests/disc/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/FakeCdDrive.h"
 #include "tests/support/ManualClock.h"
 
