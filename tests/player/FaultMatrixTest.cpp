@@ -3,6 +3,7 @@
 // what the label shows on a real X server, what the sink plays afterwards, and
 // that the program still answers its buttons.
 
+#include <QtGui/qguiapplication_platform.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <xcb/xcb.h>
@@ -13,7 +14,6 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
-#include <QtGui/qguiapplication_platform.h>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -27,8 +27,8 @@
 
 namespace {
 
-using tavrelo::testing::tonePower;
 using tavrelo::testdisc::toneFrequency;
+using tavrelo::testing::tonePower;
 
 constexpr int kTracks = 2;
 constexpr int kTrackSeconds = 40;
@@ -74,8 +74,11 @@ class FaultMatrix : public ::testing::Test {
  protected:
   FaultMatrix() : world(kTracks, kTrackSeconds, true) {
     std::vector<std::string> warnings;
-    root = QString::fromStdString(tavrelo::win32::buildDriveTable(
-        tavrelo::disc::listPhysicalDrives(), world.disc.cue.string(), warnings).back().root);
+    root =
+        QString::fromStdString(tavrelo::win32::buildDriveTable(tavrelo::disc::listPhysicalDrives(),
+                                                               world.disc.cue.string(), warnings)
+                                   .back()
+                                   .root);
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   }
   ~FaultMatrix() override {
@@ -144,11 +147,13 @@ class FaultMatrix : public ::testing::Test {
     QStringList candidates{""};
     for (int track = 1; track <= kTracks; ++track) {
       for (int second = 0; second < kTrackSeconds; ++second)
-        candidates << QString("[%1] 00:%2").arg(track, 2, 10, QChar('0')).arg(second, 2, 10, QChar('0'));
+        candidates
+            << QString("[%1] 00:%2").arg(track, 2, 10, QChar('0')).arg(second, 2, 10, QChar('0'));
     }
     for (const QString& candidate : candidates) {
       reference.Label3->setText(candidate);
-      const QImage drawn = reference.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+      const QImage drawn =
+          reference.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
       if (drawn.size() != screen.size()) return "size differs";
       qint64 differing = 0;
       for (int y = 0; y < drawn.height(); ++y) {
@@ -191,7 +196,8 @@ class FaultMatrix : public ::testing::Test {
     const double wanted = tonePower(samples, toneFrequency(track, 0));
     const double other = tonePower(samples, toneFrequency(3 - track, 0));
     if (wanted < 10 * other)
-      return ::testing::AssertionFailure() << "track " << track << " tone " << wanted << ", other " << other;
+      return ::testing::AssertionFailure()
+             << "track " << track << " tone " << wanted << ", other " << other;
     return ::testing::AssertionSuccess();
   }
 
@@ -203,7 +209,8 @@ class FaultMatrix : public ::testing::Test {
       return ::testing::AssertionFailure() << "recorded too little: " << samples.size();
     for (int track = 1; track <= kTracks; ++track) {
       const double power = tonePower(samples, toneFrequency(track, 0));
-      if (power > 100) return ::testing::AssertionFailure() << "track " << track << " tone " << power;
+      if (power > 100)
+        return ::testing::AssertionFailure() << "track " << track << " tone " << power;
     }
     return ::testing::AssertionSuccess();
   }
@@ -324,7 +331,8 @@ TEST_F(ScratchedDisc, ARunOfUnreadableSectorsIsSilenceAndPlayGoesOn) {
 TEST_F(FaultMatrix, ABinFileCutShortWhilePlayingEndsInSilenceNotInAHang) {
   startPlaying();
   constexpr int kCutAtSecond = 14;
-  std::filesystem::resize_file(world.disc.files.front(), static_cast<std::uintmax_t>(binOffset(kCutAtSecond)));
+  std::filesystem::resize_file(world.disc.files.front(),
+                               static_cast<std::uintmax_t>(binOffset(kCutAtSecond)));
 
   const auto pastTheCut = trackOneFrom(kCutAtSecond + 2, 30);
   const QString shown = waitForStatus(pastTheCut);
@@ -463,7 +471,8 @@ TEST_F(FaultMatrix, NextPlaysTheNextTrackAndClosingTheWindowStopsTheDisc) {
 // (which reads the screen) both connect to it.
 int main(int argc, char** argv) {
   bool listing = false;
-  for (int i = 1; i < argc; ++i) listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
+  for (int i = 1; i < argc; ++i)
+    listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
   std::unique_ptr<tavrelo::testing::XvfbServer> server;
   if (listing) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

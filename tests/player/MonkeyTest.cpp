@@ -54,7 +54,9 @@ int environmentNumber(const char* name, int fallback) {
 // service of its own in a private world.
 class RealDrives : public ::testing::Test {
  protected:
-  RealDrives() : world(3, 8, true) { tavrelo::win32::setEndForTesting([] {}); }
+  RealDrives() : world(3, 8, true) {
+    tavrelo::win32::setEndForTesting([] {});
+  }
   ~RealDrives() override {
     tavrelo::win32::setEndForTesting({});
     mciSendStringA("close all", nullptr, 0, nullptr);
@@ -79,8 +81,7 @@ class RecordingPassThrough final : public tavrelo::win32::MciChannel {
     MCIERROR result = 0;
     std::string reply;
   };
-  MCIERROR send(const std::string& command, char* reply, UINT replyLength,
-                HWND callback) override {
+  MCIERROR send(const std::string& command, char* reply, UINT replyLength, HWND callback) override {
     const MCIERROR result =
         tavrelo::win32::processMciChannel().send(command, reply, replyLength, callback);
     sent.push_back({command, result, reply != nullptr ? std::string(reply) : std::string()});
@@ -89,7 +90,8 @@ class RecordingPassThrough final : public tavrelo::win32::MciChannel {
   std::string lastCommands(std::size_t count) const {
     std::string text;
     for (std::size_t i = sent.size() > count ? sent.size() - count : 0; i < sent.size(); ++i)
-      text += sent[i].command + " -> " + std::to_string(sent[i].result) + " " + sent[i].reply + "\n";
+      text +=
+          sent[i].command + " -> " + std::to_string(sent[i].result) + " " + sent[i].reply + "\n";
     return text;
   }
   std::vector<Sent> sent;
@@ -109,9 +111,9 @@ class Monkey {
   // main window; now and then the close box.
   void step() {
     if (auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget())) {
-      QWidget* const controls[] = {about->cmdOK,   about->Command1, about->cmdSysInfo,
-                                   about->Image2,  about->Label3,   about->lblDisclaimer,
-                                   about->Image1,  about->lblTitle, about->lblDescription};
+      QWidget* const controls[] = {about->cmdOK,  about->Command1, about->cmdSysInfo,
+                                   about->Image2, about->Label3,   about->lblDisclaimer,
+                                   about->Image1, about->lblTitle, about->lblDescription};
       QTest::mouseClick(controls[pick(std::size(controls))], Qt::LeftButton);
       ++clicks;
       return;
@@ -193,7 +195,8 @@ TEST_F(RealDrives, AMinuteOfRandomClicksLeavesTheProgramAliveAndItsLabelWellForm
     if (clock.elapsed() < seconds * 1000LL) {
       // Queued, so a click that opens the modal About window runs its loop
       // outside this timer's slot, and the timer goes on clicking inside it.
-      QMetaObject::invokeMethod(&clicker, [&monkey] { monkey.step(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          &clicker, [&monkey] { monkey.step(); }, Qt::QueuedConnection);
     } else if (auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget())) {
       about->cmdOK->click();
     }

@@ -38,19 +38,11 @@ PrivateWorld::PrivateWorld(int tracks, int seconds, bool withSound) : runtime(di
 
 PrivateWorld::~PrivateWorld() {
   stopService();
-  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-    if (it->second) {
-      ::setenv(it->first.c_str(), it->second->c_str(), 1);
-    } else {
-      ::unsetenv(it->first.c_str());
-    }
-  }
+  while (!saved_.empty()) saved_.pop_back();  // the latest first
 }
 
 void PrivateWorld::setenv(const std::string& name, const std::string& value) {
-  const char* old = std::getenv(name.c_str());
-  saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-  ::setenv(name.c_str(), value.c_str(), 1);
+  saved_.push_back(std::make_unique<test::ScopedEnv>(name, value));
 }
 
 std::string PrivateWorld::serviceLog() const {

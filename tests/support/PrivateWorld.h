@@ -3,9 +3,8 @@
 #include <sys/types.h>
 
 #include <filesystem>
-#include <optional>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tests/support/Sound.h"
@@ -43,7 +42,7 @@ class PrivateWorld {
   testdisc::TestDisc disc;
 
  private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+  std::vector<std::unique_ptr<test::ScopedEnv>> saved_;
 };
 
 // Polls `done` every 10 ms for up to `ms`; true as soon as it holds.

@@ -118,7 +118,8 @@ int toneBlocks(std::span<const std::int16_t> stereo, double hz) {
   for (std::size_t first = 0; first + kBlock <= stereo.size(); first += kBlock) {
     const auto block = stereo.subspan(first, kBlock);
     double energy = 0;
-    for (std::size_t i = 0; i < kBlock; i += 2) energy += (block[i] / 32768.0) * (block[i] / 32768.0);
+    for (std::size_t i = 0; i < kBlock; i += 2)
+      energy += (block[i] / 32768.0) * (block[i] / 32768.0);
     // A pure tone's Goertzel power is its energy times half the block length.
     count += energy > 1.0 && tonePower(block, hz) > 0.8 * energy * 441 / 2.0;
   }
