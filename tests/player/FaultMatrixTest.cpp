@@ -297,8 +297,8 @@ TEST_F(FaultMatrix, TheSoundServerRestartedMidPlayIsHeardAgainWithoutARestart) {
 // sound after them, go on.
 class ScratchedDisc : public FaultMatrix {
  protected:
-  static constexpr int kFirstBadSecond = 8;
-  static constexpr int kBadSeconds = 8;
+  static constexpr int kFirstBadSecond = 4;
+  static constexpr int kBadSeconds = 6;
 
   void SetUp() override {
     const int first = world.disc.toc.tracks.front().start + kFirstBadSecond * kSectorsPerSecond;
