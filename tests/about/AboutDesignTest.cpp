@@ -23,24 +23,30 @@ TEST_F(DesignTest, AFixedDialogWithItsTextsColoursAndTooltips) {
   EXPECT_EQ(f.minimumSize(), f.maximumSize());
   EXPECT_FALSE(f.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   EXPECT_TRUE(f.cmdOK->isDefault());
+  EXPECT_EQ(QColor(Qt::black), f.palette().color(QPalette::Window));
+  EXPECT_FALSE(f.windowIcon().isNull());
+  EXPECT_TRUE(f.cmdOK->font().bold());
   const QColor green(0, 255, 0), blue(0, 0, 255), red(255, 0, 0);
   const struct {
     QLabel* label;
     QString text;
+    double points;  // bold at 9.75
     QColor colour;
     QString tooltip;
   } labels[] = {
-      {f.lblTitle, "Tavrelo2", green, ""},
-      {f.lblVersion, "Version 1.1.0", green, ""},
-      {f.lblDescription, QString::fromUtf8("L'équipe Tavrelo - Décembre 2026"), green, ""},
-      {f.lblDisclaimer, "E-Mail : contact@tavrelo.example", blue, "Envoyer un courriel"},
-      {f.Label3, "URL : http://tavrelo.example", blue, "Visitez le site officiel Quenolt"},
-      {f.Label2, "Logiciel FREEWARE", red, ""},
+      {f.lblTitle, "Tavrelo2", 9.75, green, ""},
+      {f.lblVersion, "Version 1.1.0", 8.25, green, ""},
+      {f.lblDescription, QString::fromUtf8("L'équipe Tavrelo - Décembre 2026"), 8.25, green, ""},
+      {f.lblDisclaimer, "E-Mail : contact@tavrelo.example", 8.25, blue, "Envoyer un courriel"},
+      {f.Label3, "URL : http://tavrelo.example", 8.25, blue, "Visitez le site officiel Quenolt"},
+      {f.Label2, "Logiciel FREEWARE", 9.75, red, ""},
   };
   for (const auto& row : labels) {
     SCOPED_TRACE(row.text.toStdString());
     EXPECT_EQ(row.text, row.label->text());
     EXPECT_EQ("Comic Neue", QFontInfo(row.label->font()).family());
+    EXPECT_EQ(row.points, row.label->font().pointSizeF());
+    EXPECT_EQ(row.points > 9, row.label->font().bold());
     EXPECT_EQ(row.colour, row.label->palette().color(QPalette::WindowText));
     EXPECT_EQ(row.tooltip, row.label->toolTip());
     // Each text fits its label on one line.

@@ -46,14 +46,13 @@ QRegularExpression trackOneFrom(int first, int last) {
   return QRegularExpression(R"(^\[01\] 00:()" + seconds.join('|') + ")$");
 }
 
-QString runHelper(const QString& program, const QStringList& args) {
-  QProcess process;
-  process.start(program, args);
-  if (!process.waitForFinished(20000)) {
-    process.kill();
-    process.waitForFinished(5000);
-  }
-  return QString::fromUtf8(process.readAllStandardOutput());
+// xdotool's answer to `args`.
+QString xdotool(const QStringList& args) {
+  std::vector<std::string> argv{"xdotool"};
+  for (const QString& arg : args) argv.push_back(arg.toStdString());
+  std::string output;
+  tavrelo::testing::runProgram(argv, "", &output);
+  return QString::fromStdString(output);
 }
 
 // "[TT] 00:SS" as a track and a second; {0, -1} for anything else.
@@ -112,7 +111,7 @@ class FaultMatrix : public ::testing::Test {
       if (window.isEmpty()) QTest::qWait(100);
     }
     if (window.isEmpty()) return false;
-    const QString shell = runHelper("xdotool", {"getwindowgeometry", "--shell", window});
+    const QString shell = xdotool({"getwindowgeometry", "--shell", window});
     const auto field = [&](const char* name) {
       const auto match = QRegularExpression(QString("%1=(-?\\d+)").arg(name)).match(shell);
       return match.hasMatch() ? match.captured(1).toInt() : -1;
@@ -122,14 +121,14 @@ class FaultMatrix : public ::testing::Test {
   }
 
   QStringList windows() {
-    return runHelper("xdotool", {"search", "--onlyvisible", "--name", "^Tavrelo2$"})
+    return xdotool({"search", "--onlyvisible", "--name", "^Tavrelo2$"})
         .split('\n', Qt::SkipEmptyParts);
   }
 
   void click(const QPushButton* button) {
     const QPoint centre = button->geometry().center();
-    runHelper("xdotool", {"mousemove", "--window", window, QString::number(centre.x()),
-                          QString::number(centre.y()), "click", "1"});
+    xdotool({"mousemove", "--window", window, QString::number(centre.x()),
+             QString::number(centre.y()), "click", "1"});
   }
 
   // What the status label shows: "", "[TT] 00:SS", or "?" when none matches.

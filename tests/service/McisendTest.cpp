@@ -35,7 +35,8 @@ class McisendLogic : public ::testing::Test {
 
   testing::ManualClock clock_;
   std::shared_ptr<testing::FakeCdDrive> drive_;
-  std::shared_ptr<testing::FakeDriveDirectory> drives_ = std::make_shared<testing::FakeDriveDirectory>();
+  std::shared_ptr<testing::FakeDriveDirectory> drives_ =
+      std::make_shared<testing::FakeDriveDirectory>();
   std::unique_ptr<mci::MciSession> session_;
   std::ostringstream out_, err_;
 };
@@ -89,44 +90,13 @@ TEST_F(McisendLogic, OptionsAndUsageErrors) {
 // The real tool through the real service.
 class McisendTool : public ServiceHarness {
  protected:
-  // Runs mcisend; returns its exit code, its standard output in `output`.
-  int mcisend(const std::vector<std::string>& args, const std::string& input = "") {
-    int toChild[2], fromChild[2];
-    if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) return -1;
-    std::vector<std::string> text{std::string(TAVRELO_SERVICE_BIN_DIR) + "/mcisend"};
-    text.insert(text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : text) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    // Without the build folder on PATH: mcisend finds the service beside itself.
-    std::vector<std::string> envText{"PATH=/usr/bin:/bin"};
-    for (char** e = environ; *e != nullptr; ++e) {
-      if (std::string_view(*e).substr(0, 5) != "PATH=") envText.emplace_back(*e);
-    }
-    std::vector<char*> envp;
-    for (auto& e : envText) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::dup2(toChild[0], 0);
-      ::dup2(fromChild[1], 1);
-      ::close(toChild[1]);
-      ::close(fromChild[0]);
-      ::execve(argv[0], argv.data(), envp.data());
-      ::_exit(127);
-    }
-    ::close(toChild[0]);
-    ::close(fromChild[1]);
-    if (!input.empty() && ::write(toChild[1], input.data(), input.size()) < 0) ADD_FAILURE();
-    ::close(toChild[1]);
+  // Runs mcisend without the build folder on PATH (it finds the service
+  // beside itself); its exit code, its standard output in `output`.
+  int mcisend(std::vector<std::string> args) {
+    args.insert(args.begin(), std::string(TAVRELO_SERVICE_BIN_DIR) + "/mcisend");
+    test::ScopedEnv path("PATH", "/usr/bin:/bin");
     output.clear();
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fromChild[0], buffer, sizeof buffer)) > 0;)
-      output.append(buffer, n);
-    ::close(fromChild[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return testing::runProgram(args, "", &output);
   }
 
   std::string output;

@@ -1,5 +1,6 @@
 #include "tests/support/Sound.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -17,23 +18,44 @@ extern char** environ;
 namespace tavrelo::testing {
 namespace {
 
-pid_t spawn(const std::vector<std::string>& argv, int stdoutFd) {
+// Starts `argv` with its standard input and output on the given descriptors
+// (-1: inherited); the child's ends are closed here.
+pid_t spawn(const std::vector<std::string>& argv, int stdinFd, int stdoutFd) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  if (stdinFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdinFd, STDIN_FILENO);
   if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
   pid_t pid = -1;
   const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  for (int fd : {stdinFd, stdoutFd}) {
+    if (fd >= 0) close(fd);
+  }
   return rc == 0 ? pid : -1;
 }
 
 }  // namespace
 
-int runProgram(const std::vector<std::string>& argv) {
-  const pid_t pid = spawn(argv, -1);
+int runProgram(const std::vector<std::string>& argv, const std::string& input,
+               std::string* output) {
+  int in[2], out[2];
+  if (pipe2(in, O_CLOEXEC) != 0) return -1;
+  if (pipe2(out, O_CLOEXEC) != 0) return close(in[0]), close(in[1]), -1;
+  const pid_t pid = spawn(argv, in[0], output != nullptr ? out[1] : -1);
+  if (output == nullptr) close(out[1]);
+  // A program that reads no input may end before this write: no SIGPIPE then.
+  ::signal(SIGPIPE, SIG_IGN);
+  if (pid >= 0 && !input.empty() && write(in[1], input.data(), input.size()) < 0) {
+    // the program did not want it
+  }
+  close(in[1]);
+  char buffer[4096];
+  for (ssize_t n; output != nullptr && (n = read(out[0], buffer, sizeof buffer)) > 0;)
+    output->append(buffer, static_cast<std::size_t>(n));
+  close(out[0]);
   int status = 0;
   if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -61,11 +83,10 @@ void PrivatePulse::stop() {
 
 Recorder::Recorder(const std::string& server) {
   int fds[2];
-  if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+  if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   pid_ = spawn({"parecord", "--server=" + server, "--device=" + PrivatePulse::sink() + ".monitor",
                 "--latency-msec=20", "--raw", "--format=s16le", "--rate=44100", "--channels=2"},
-               fds[1]);
-  close(fds[1]);
+               -1, fds[1]);
   fd_ = fds[0];
   if (pid_ < 0) throw std::runtime_error("parecord could not be started");
   thread_ = std::thread([this] {

@@ -58,7 +58,10 @@ double tonePower(std::span<const std::int16_t> stereo, double hz);
 // How many 10 ms blocks of `stereo` hold a clear tone of `hz` and little else.
 int toneBlocks(std::span<const std::int16_t> stereo, double hz);
 
-// Runs a program to its end; its exit status, or -1.
-int runProgram(const std::vector<std::string>& argv);
+// Runs a program (looked up on PATH) to its end with `input` on its standard
+// input; its exit status, -1 if it did not start or end normally. When
+// `output` is given it receives the program's standard output.
+int runProgram(const std::vector<std::string>& argv, const std::string& input = "",
+               std::string* output = nullptr);
 
 }  // namespace tavrelo::testing
