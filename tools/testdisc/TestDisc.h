@@ -88,12 +88,6 @@ class TestDisc {
 // Writes the sheet and its files into `dir` (created if needed).
 TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& discSpec);
 
-// The low-level writer: each track's PCM as interleaved stereo int16 frames,
-// padded with silence to whole sectors, written to `cuePath` and a BIN file of
-// the same stem beside it. Returns the TOC a reader reports.
-disc::Toc writeCueBin(const std::filesystem::path& cuePath,
-                      const std::vector<std::vector<std::int16_t>>& trackPcm);
-
 // Sheets that a correct reader refuses.
 enum class Breakage {
   Garbage,            // bytes that are no sheet at all
