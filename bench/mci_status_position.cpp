@@ -12,25 +12,15 @@ namespace {
 
 using namespace tavrelo;
 
-class OneDrive final : public mci::DriveDirectory {
- public:
-  explicit OneDrive(std::shared_ptr<drive::CdDrive> d) : drive_(std::move(d)) {}
-  std::shared_ptr<drive::CdDrive> cdDrive(char letter) override {
-    return letter == 'D' ? drive_ : nullptr;
-  }
-  std::vector<char> cdDriveLetters() override { return {'D'}; }
-
- private:
-  std::shared_ptr<drive::CdDrive> drive_;
-};
-
 void BM_StatusPosition(benchmark::State& state) {
   testing::ManualClock clock;
   disc::Toc toc;
   for (int n = 1; n <= 12; ++n) toc.tracks.push_back({n, 150 + (n - 1) * 18000, true});
   toc.leadOut = 150 + 12 * 18000;
   auto drive = std::make_shared<testing::FakeCdDrive>(clock, toc);
-  mci::MciSession session(std::make_shared<OneDrive>(drive), clock);
+  auto drives = std::make_shared<testing::FakeDriveDirectory>();
+  drives->drives['D'] = drive;
+  mci::MciSession session(drives, clock);
   char reply[255];
   session.sendString("open  D:\\ type cdaudio alias cd wait shareable", reply, 255, nullptr);
   session.sendString("set cd time format tmsf", reply, 255, nullptr);

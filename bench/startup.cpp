@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/player/XServer.h"
+#include "tests/support/XServer.h"
 #include "tools/testdisc/TestDisc.h"
 
 extern char** environ;

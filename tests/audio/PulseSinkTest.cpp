@@ -1,7 +1,6 @@
 // Threads: the sink calls the sources and the log on its own thread; what
 // they share with the test thread is atomic or under a mutex.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <atomic>
 #include <cmath>
@@ -10,10 +9,8 @@
 
 #include "platform/audio/PulseSink.h"
 #include "platform/os/Log.h"
-#include "tests/drive/support/PrivatePulse.h"
-#include "tests/drive/support/Recorder.h"
-#include "tests/drive/support/Signals.h"
 #include "tests/drive/support/Wait.h"
+#include "tests/support/Sound.h"
 
 namespace tavrelo::audio {
 namespace {
@@ -49,7 +46,6 @@ class SineSource final : public FrameSource {
 };
 
 struct LogLines {
-  ~LogLines() { os::setLogSink({}); }
   std::mutex mutex;
   std::vector<std::string> lines;
   std::function<void(const std::string&)> sink() {
@@ -58,6 +54,7 @@ struct LogLines {
       lines.push_back(line);
     };
   }
+  ~LogLines() { os::setLogSink({}); }
   std::vector<std::string> get() {
     std::lock_guard lock(mutex);
     return lines;
@@ -95,6 +92,7 @@ TEST(PulseSink, WithNoServerTheClockRunsAndTheReasonIsLoggedOnce) {
 TEST(PulseSink, TheClockHearsNothingTheSourceDidNotGive) {
   PulseOptions options;
   options.server = "unix:/nonexistent/tavrelo/pulse.sock";
+  
   PulseSink sink(options);
   SineSource source;
   source.available = 1000;
@@ -103,18 +101,24 @@ TEST(PulseSink, TheClockHearsNothingTheSourceDidNotGive) {
   EXPECT_EQ(sink.heardFrames(), 1000);
 }
 
+// A sound server of the test's own, which the test may stop and start.
 class PulseSinkServer : public ::testing::Test {
  protected:
-  void SetUp() override { setenv("PULSE_SERVER", TAVRELO_TEST_PULSE_SERVER, 1); }
+  void SetUp() override {
+    ASSERT_TRUE(server.start());
+    options.server = server.server();
+    options.device = testing::PrivatePulse::sink();
+    os::setLogSink(log.sink());
+  }
+  testing::PrivatePulse server;
+  LogLines log;
+  PulseOptions options;
 };
 
 TEST_F(PulseSinkServer, PlaysToTheServerAndHearsWhatWasPlayed) {
-  PulseOptions options;
-  options.device = TAVRELO_TEST_PULSE_SINK;  // the server comes from PULSE_SERVER
   PulseSink sink(options);
   ASSERT_TRUE(waitUntil([&] { return sink.connected(); }));
-  testing::Recorder recorder(TAVRELO_TEST_PULSE_SERVER,
-                             std::string(TAVRELO_TEST_PULSE_SINK) + ".monitor");
+  testing::Recorder recorder(server.server());
   ASSERT_TRUE(waitUntil([&] { return recorder.bytes() > 0; }));
   SineSource source;
   source.available = kSampleRate;  // one second, then the source is done
@@ -137,17 +141,12 @@ TEST_F(PulseSinkServer, PlaysToTheServerAndHearsWhatWasPlayed) {
       8000);
   ASSERT_TRUE(done);
   EXPECT_TRUE(lagged);
-  const auto labels = testing::classifyBlocks(recorder.finish(), {440.0});
-  int toneBlocks = 0;
-  for (const int label : labels) toneBlocks += label == 0 ? 1 : 0;
-  EXPECT_NEAR(toneBlocks, 100, 4);
+  EXPECT_NEAR(testing::toneBlocks(recorder.finish(), 440.0), 100, 4);
   EXPECT_EQ(sink.stats().framesWritten, kSampleRate);
   EXPECT_EQ(sink.stats().reconnects, 0);
 }
 
 TEST_F(PulseSinkServer, AStreamStartedWhileConnectingWaitsForTheServer) {
-  PulseOptions options;
-  options.device = TAVRELO_TEST_PULSE_SINK;
   PulseSink sink(options);
   SineSource source;
   source.available = kSampleRate / 5;
@@ -159,8 +158,6 @@ TEST_F(PulseSinkServer, AStreamStartedWhileConnectingWaitsForTheServer) {
 }
 
 TEST_F(PulseSinkServer, PauseAndResumeHoldWhileTheStreamIsBeingMade) {
-  PulseOptions options;
-  options.device = TAVRELO_TEST_PULSE_SINK;
   PulseSink sink(options);
   ASSERT_TRUE(waitUntil([&] { return sink.connected(); }));
   SineSource first;
@@ -183,12 +180,6 @@ TEST_F(PulseSinkServer, PauseAndResumeHoldWhileTheStreamIsBeingMade) {
 }
 
 TEST_F(PulseSinkServer, ReconnectsWithinTwoSecondsOfTheServerComingBack) {
-  testing::PrivatePulse server;
-  ASSERT_TRUE(server.start());
-  LogLines log;
-  PulseOptions options;
-  options.server = server.server();
-  os::setLogSink(log.sink());
   PulseSink sink(options);
   ASSERT_TRUE(waitUntil([&] { return sink.connected(); }));
   for (int round = 1; round <= 2; ++round) {

@@ -8,7 +8,7 @@
 
 #include "platform/disc/CueImage.h"
 #include "platform/os/Log.h"
-#include "tests/disc/TempDir.h"
+#include "tests/support/TempDir.h"
 #include "tools/testdisc/TestDisc.h"
 
 namespace tavrelo::disc {

@@ -6,7 +6,7 @@
 
 #include "platform/disc/PhysicalDrive.h"
 #include "platform/os/Log.h"
-#include "tests/disc/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace tavrelo::disc {
 namespace {

@@ -7,29 +7,31 @@
 #include <mutex>
 
 #include "platform/audio/NullSink.h"
+#include "platform/disc/CueImage.h"
 #include "platform/drive/DigitalCdDrive.h"
 #include "platform/os/Log.h"
 #include "tests/drive/support/FaultyDisc.h"
-#include "tests/drive/support/SyntheticDisc.h"
 #include "tests/drive/support/Wait.h"
+#include "tests/support/TempDir.h"
+#include "tools/testdisc/TestDisc.h"
 
 namespace tavrelo::drive {
 namespace {
 
 using audio::NullSink;
 using testing::FaultyDisc;
-using testing::Signal;
-using testing::SyntheticDisc;
 using testing::waitUntil;
 
 constexpr int kSector = disc::kStereoFramesPerSector;
 
-// A drive over a synthetic disc and a hand-clocked sink that keeps what it played.
+// A drive over a generated image that misbehaves on demand and a
+// hand-clocked sink that keeps what it played.
 struct Rig {
   explicit Rig(std::vector<int> tracks = {750, 750, 750}, EngineOptions options = {}) {
-    auto synthetic = std::make_unique<SyntheticDisc>(std::move(tracks), Signal::Counter);
-    disc = synthetic.get();
-    auto source = std::make_unique<FaultyDisc>(std::move(synthetic));
+    testdisc::DiscSpec spec;
+    for (int sectors : tracks) spec.tracks.push_back({.sectors = sectors});
+    disc = testdisc::writeDisc(dir.path(), spec);
+    auto source = std::make_unique<FaultyDisc>(disc::CueImage::openAsDrive(disc.cue));
     faults = source.get();
     auto nullSink = std::make_unique<NullSink>(true);
     sink = nullSink.get();
@@ -44,6 +46,14 @@ struct Rig {
     os::setLogSink({});
   }
 
+  // The bytes a correct drive plays for `sectors` sectors from `lba`.
+  std::vector<std::uint8_t> expected(Lba lba, int sectors) const {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sectors) * disc::kSectorBytes);
+    for (int i = 0; i < sectors; ++i) {
+      disc.expectedSector(lba + i, std::span(bytes).subspan(std::size_t(i) * disc::kSectorBytes));
+    }
+    return bytes;
+  }
   // Lets the listener hear `frames` frames, waiting for the reader as needed.
   std::int64_t hear(std::int64_t frames) {
     std::int64_t heard = 0;
@@ -67,8 +77,9 @@ struct Rig {
     return log;
   }
 
-  SyntheticDisc* disc = nullptr;
-  FaultyDisc* faults = nullptr;  // wraps `disc`
+  test::TempDir dir;
+  testdisc::TestDisc disc;
+  FaultyDisc* faults = nullptr;  // wraps the image
   NullSink* sink = nullptr;
   std::mutex logMutex;
   std::vector<std::string> log;
@@ -85,8 +96,8 @@ TEST(DigitalCdDrive, LoadedDiscStandsStoppedAtTrackOne) {
   EXPECT_EQ(s.track, 1);
   Toc toc;
   ASSERT_EQ(rig.drive->readToc(toc), DriveError::None);
-  EXPECT_EQ(toc, rig.disc->toc());
-  EXPECT_EQ(rig.disc->readSpeed.load(), 4);
+  EXPECT_EQ(toc, rig.disc.toc);
+  EXPECT_EQ(rig.faults->readSpeed.load(), 4);
 }
 
 TEST(DigitalCdDrive, PlaysARangeAcrossTracksAsOneStreamAndStopsAtItsEnd) {
@@ -94,7 +105,7 @@ TEST(DigitalCdDrive, PlaysARangeAcrossTracksAsOneStreamAndStopsAtItsEnd) {
   // Track 2 starts at 900: play the last 10 sectors of track 1 and 15 of track 2.
   ASSERT_EQ(rig.drive->play(890, 915), DriveError::None);
   rig.hearToEnd();
-  EXPECT_EQ(rig.sink->captured(), rig.disc->expected(890, 25));
+  EXPECT_EQ(rig.sink->captured(), rig.expected(890, 25));
   const DriveStatus s = rig.drive->status();
   EXPECT_EQ(s.audio, AudioStatus::Stopped);
   EXPECT_EQ(s.position, 915);
@@ -129,7 +140,7 @@ TEST(DigitalCdDrive, PauseHoldsAndResumeGoesOnWithoutLoss) {
   EXPECT_EQ(rig.drive->status().audio, AudioStatus::Playing);
   EXPECT_EQ(rig.drive->resume(), DriveError::NotPaused);
   rig.hearToEnd();
-  EXPECT_EQ(rig.sink->captured(), rig.disc->expected(150, 50));
+  EXPECT_EQ(rig.sink->captured(), rig.expected(150, 50));
 }
 
 TEST(DigitalCdDrive, StopKeepsThePositionAndSilencesAtOnce) {
@@ -176,7 +187,7 @@ TEST(DigitalCdDrive, PlayToTheEndOfTheDiscStandsAtTrackOne) {
   Rig rig;
   ASSERT_EQ(rig.drive->play(2390, 2400), DriveError::None);
   rig.hearToEnd();
-  EXPECT_EQ(rig.sink->captured(), rig.disc->expected(2390, 10));
+  EXPECT_EQ(rig.sink->captured(), rig.expected(2390, 10));
   const DriveStatus s = rig.drive->status();
   EXPECT_EQ(s.audio, AudioStatus::Stopped);
   EXPECT_EQ(s.position, 150);
@@ -222,7 +233,7 @@ TEST(DigitalCdDrive, UnreadableSectorsBecomeSilenceAndPlayGoesOn) {
   rig.hearToEnd();
   EXPECT_EQ(rig.drive->status().audio, AudioStatus::Stopped);
   EXPECT_EQ(rig.drive->status().position, 200);
-  std::vector<std::uint8_t> want = rig.disc->expected(150, 50);
+  std::vector<std::uint8_t> want = rig.expected(150, 50);
   std::fill(want.begin() + 20 * disc::kSectorBytes, want.begin() + 22 * disc::kSectorBytes, 0);
   EXPECT_EQ(rig.sink->captured(), want);
   const auto lines = rig.logLines();
@@ -262,7 +273,7 @@ TEST(DigitalCdDrive, ALongRunOfUnreadableSectorsIsSilenceAndPlayGoesOnPastIt) {
   EXPECT_EQ(rig.drive->status().audio, AudioStatus::Stopped);
 
   const auto heard = rig.sink->captured();
-  const auto want = rig.disc->expected(150, 2250);
+  const auto want = rig.expected(150, 2250);
   ASSERT_EQ(heard.size(), want.size());
   const auto at = [](Lba lba) {
     return static_cast<std::ptrdiff_t>(lba - 150) * disc::kSectorBytes;

@@ -19,20 +19,6 @@ namespace {
 
 using namespace tavrelo;
 
-class Drives final : public mci::DriveDirectory {
- public:
-  std::shared_ptr<drive::CdDrive> cdDrive(char letter) override {
-    const auto it = drives.find(letter);
-    return it == drives.end() ? nullptr : it->second;
-  }
-  std::vector<char> cdDriveLetters() override {
-    std::vector<char> letters;
-    for (const auto& entry : drives) letters.push_back(entry.first);
-    return letters;
-  }
-  std::map<char, std::shared_ptr<testing::FakeCdDrive>> drives;
-};
-
 disc::Toc makeToc(int tracks, bool dataLast) {
   disc::Toc toc;
   for (int n = 1; n <= tracks; ++n) {
@@ -50,7 +36,7 @@ void check(bool ok) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   testing::ManualClock clock;
-  auto drives = std::make_shared<Drives>();
+  auto drives = std::make_shared<testing::FakeDriveDirectory>();
   drives->drives['D'] = std::make_shared<testing::FakeCdDrive>(clock, makeToc(12, false));
   drives->drives['E'] = std::make_shared<testing::FakeCdDrive>(clock, makeToc(3, true));
   drives->drives['F'] = std::make_shared<testing::FakeCdDrive>(clock);

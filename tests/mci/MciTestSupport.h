@@ -14,21 +14,6 @@
 
 namespace tavrelo::testing {
 
-// Drive letters over fake drives; the same letter always gives the same drive.
-class FakeDriveDirectory final : public mci::DriveDirectory {
- public:
-  std::shared_ptr<drive::CdDrive> cdDrive(char letter) override {
-    const auto it = drives.find(letter);
-    return it == drives.end() ? nullptr : it->second;
-  }
-  std::vector<char> cdDriveLetters() override {
-    std::vector<char> letters;
-    for (const auto& [letter, drive] : drives) letters.push_back(letter);
-    return letters;
-  }
-  std::map<char, std::shared_ptr<FakeCdDrive>> drives;
-};
-
 namespace discs {
 
 inline disc::Toc make(std::initializer_list<disc::Track> tracks, disc::Lba leadOut) {

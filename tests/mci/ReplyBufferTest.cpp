@@ -73,10 +73,6 @@ TEST(MciErrorText, KnownCodesHaveWindowsTexts) {
   EXPECT_STREQ(mci::errorText(282),
                "The specified parameter is out of range for the specified command.");
   EXPECT_STREQ(mci::errorText(0), "The specified command was carried out.");
-  for (std::uint32_t code : {259u, 261u, 262u, 266u, 267u, 268u, 270u, 273u, 276u, 279u, 284u,
-                             289u, 290u, 291u, 292u, 293u, 294u, 295u, 296u, 305u, 306u}) {
-    EXPECT_NE(mci::errorText(code), nullptr) << code;
-  }
   EXPECT_EQ(mci::errorText(283), nullptr);
   EXPECT_EQ(mci::errorText(1), nullptr);
   EXPECT_EQ(mci::errorText(0xFFFFFFFF), nullptr);

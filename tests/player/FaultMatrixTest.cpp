@@ -1,25 +1,37 @@
 // Faults a CD player lives with, each caused on the real program while it
-// plays a generated disc: what the label shows and what the sink plays
-// afterwards, and that the program still answers its buttons. Each test has a
-// sound server of its own, so it can kill it and disturbs no other test.
+// plays a generated disc in a private world with a sound server of its own:
+// what the label shows on a real X server, what the sink plays afterwards, and
+// that the program still answers its buttons.
 
+#include <QtGui/qguiapplication_platform.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <xcb/xcb.h>
 
-#include <QDir>
-#include <QFileInfo>
+#include <QApplication>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
+#include <cstring>
 #include <filesystem>
+#include <iostream>
+#include <memory>
 
-#include "tests/drive/support/PrivatePulse.h"
-#include "tests/player/ProgramOnScreen.h"
+#include "platform/disc/PhysicalDrive.h"
+#include "platform/win32/LogicalDrives.h"
+#include "player/FrmAudioPlayer.h"
+#include "tests/support/PrivateWorld.h"
+#include "tests/support/XServer.h"
 
 namespace {
 
-using tavrelo::testing::parseShown;
-using tavrelo::testing::PrivatePulse;
-using tavrelo::testing::ShownTime;
+using tavrelo::testdisc::toneFrequency;
+using tavrelo::testing::tonePower;
 
+constexpr int kTracks = 2;
+constexpr int kTrackSeconds = 40;
 constexpr int kSectorsPerSecond = 75;
 constexpr int kSectorBytes = 2352;
 
@@ -34,14 +46,53 @@ QRegularExpression trackOneFrom(int first, int last) {
   return QRegularExpression(R"(^\[01\] 00:()" + seconds.join('|') + ")$");
 }
 
-class FaultMatrix : public tavrelo::testing::ProgramOnScreen {
- protected:
-  FaultMatrix() : ProgramOnScreen(2, 40) {}
+// xdotool's answer to `args`.
+QString xdotool(const QStringList& args) {
+  std::vector<std::string> argv{"xdotool"};
+  for (const QString& arg : args) argv.push_back(arg.toStdString());
+  std::string output;
+  tavrelo::testing::runProgram(argv, "", &output);
+  return QString::fromStdString(output);
+}
 
-  void SetUp() override {
-    ASSERT_TRUE(sound.start());
-    pulseServer = QString::fromStdString(sound.server());
-    ProgramOnScreen::SetUp();
+// "[TT] 00:SS" as a track and a second; {0, -1} for anything else.
+struct ShownTime {
+  int track = 0;
+  int second = -1;
+};
+ShownTime parseShown(const QString& shown) {
+  static const QRegularExpression pattern(R"(^\[(\d\d)\] 00:(\d\d)$)");
+  const auto match = pattern.match(shown);
+  if (!match.hasMatch()) return {};
+  return {match.captured(1).toInt(), match.captured(2).toInt()};
+}
+
+// The program as a person uses it: started on the world's disc, clicked on
+// the X server, read off the screen, heard through the null sink's monitor.
+class FaultMatrix : public ::testing::Test {
+ protected:
+  FaultMatrix() : world(kTracks, kTrackSeconds, true) {
+    std::vector<std::string> warnings;
+    root =
+        QString::fromStdString(tavrelo::win32::buildDriveTable(tavrelo::disc::listPhysicalDrives(),
+                                                               world.disc.cue.string(), warnings)
+                                   .back()
+                                   .root);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  }
+  ~FaultMatrix() override {
+    if (program.state() != QProcess::NotRunning) {
+      program.kill();
+      program.waitForFinished(5000);
+    }
+  }
+
+  ::testing::AssertionResult startProgram() {
+    window.clear();
+    program.start(TAVRELO2_PROGRAM, {});
+    if (!program.waitForStarted(10000)) return ::testing::AssertionFailure() << "did not start";
+    if (!findWindow()) return ::testing::AssertionFailure() << "the window did not appear";
+    return ::testing::AssertionSuccess();
   }
 
   // Starts the program, presses Play and waits until track 1 sounds.
@@ -53,19 +104,158 @@ class FaultMatrix : public tavrelo::testing::ProgramOnScreen {
     ASSERT_TRUE(hears(1));
   }
 
+  bool findWindow() {
+    for (int i = 0; i < 200 && window.isEmpty(); ++i) {
+      const QStringList found = windows();
+      if (!found.isEmpty()) window = found.front();
+      if (window.isEmpty()) QTest::qWait(100);
+    }
+    if (window.isEmpty()) return false;
+    const QString shell = xdotool({"getwindowgeometry", "--shell", window});
+    const auto field = [&](const char* name) {
+      const auto match = QRegularExpression(QString("%1=(-?\\d+)").arg(name)).match(shell);
+      return match.hasMatch() ? match.captured(1).toInt() : -1;
+    };
+    origin = QPoint(field("X"), field("Y"));
+    return origin.x() >= 0;
+  }
+
+  QStringList windows() {
+    return xdotool({"search", "--onlyvisible", "--name", "^Tavrelo2$"})
+        .split('\n', Qt::SkipEmptyParts);
+  }
+
+  void click(const QPushButton* button) {
+    const QPoint centre = button->geometry().center();
+    xdotool({"mousemove", "--window", window, QString::number(centre.x()),
+             QString::number(centre.y()), "click", "1"});
+  }
+
+  // What the status label shows: "", "[TT] 00:SS", or "?" when none matches.
+  // Found by drawing every status the label could show in the same panel and
+  // taking the one that matches the screen.
+  QString status() {
+    const QRect panel = reference.Picture1->geometry().translated(origin);
+    const QImage screen = QGuiApplication::primaryScreen()
+                              ->grabWindow(0, panel.x(), panel.y(), panel.width(), panel.height())
+                              .toImage()
+                              .convertToFormat(QImage::Format_RGB32);
+    reference.Label2->setText("Lecteur CD Audio = " + root);
+    QString best = "?";
+    qint64 fewest = screen.width() * screen.height() / 50;  // 2 % may differ at most
+    QStringList candidates{""};
+    for (int track = 1; track <= kTracks; ++track) {
+      for (int second = 0; second < kTrackSeconds; ++second)
+        candidates
+            << QString("[%1] 00:%2").arg(track, 2, 10, QChar('0')).arg(second, 2, 10, QChar('0'));
+    }
+    for (const QString& candidate : candidates) {
+      reference.Label3->setText(candidate);
+      const QImage drawn =
+          reference.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+      if (drawn.size() != screen.size()) return "size differs";
+      qint64 differing = 0;
+      for (int y = 0; y < drawn.height(); ++y) {
+        const auto* a = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        const auto* b = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
+        for (int x = 0; x < drawn.width(); ++x) differing += (a[x] & 0xffffff) != (b[x] & 0xffffff);
+      }
+      if (differing < fewest) {
+        fewest = differing;
+        best = candidate;
+      }
+    }
+    return best;
+  }
+
+  // Reads the label until it matches `wanted` (about 20 s at most); the last reading.
+  QString waitForStatus(const QRegularExpression& wanted) {
+    QString shown;
+    for (int i = 0; i < 100; ++i) {
+      shown = status();
+      if (wanted.match(shown).hasMatch()) break;
+      QTest::qWait(200);
+    }
+    return shown;
+  }
+
+  // About a second of what the sink plays. On a loaded machine the recorder
+  // may take a while to connect: it gives up after ten.
+  std::vector<std::int16_t> record() {
+    tavrelo::testing::Recorder recorder(world.sound.server());
+    for (int i = 0; i < 100 && recorder.bytes() < 44100 * 4; ++i) QTest::qWait(100);
+    return recorder.finish();
+  }
+
+  // True when the sink plays `track`'s tone rather than the other track's.
+  ::testing::AssertionResult hears(int track) {
+    const auto samples = record();
+    if (samples.size() < 22050)
+      return ::testing::AssertionFailure() << "recorded too little: " << samples.size();
+    const double wanted = tonePower(samples, toneFrequency(track, 0));
+    const double other = tonePower(samples, toneFrequency(3 - track, 0));
+    if (wanted < 10 * other)
+      return ::testing::AssertionFailure()
+             << "track " << track << " tone " << wanted << ", other " << other;
+    return ::testing::AssertionSuccess();
+  }
+
+  // True when the sink plays none of the disc's tones: a full-scale tone over
+  // a second has a power near 1e8, a thousandth of its amplitude still 100.
+  ::testing::AssertionResult hearsSilence() {
+    const auto samples = record();
+    if (samples.size() < 22050)
+      return ::testing::AssertionFailure() << "recorded too little: " << samples.size();
+    for (int track = 1; track <= kTracks; ++track) {
+      const double power = tonePower(samples, toneFrequency(track, 0));
+      if (power > 100)
+        return ::testing::AssertionFailure() << "track " << track << " tone " << power;
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  // Closes the window as a window manager's close box does: WM_DELETE_WINDOW.
+  void closeWindow() {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_NE(x11, nullptr);
+    xcb_connection_t* connection = x11->connection();
+    const auto atom = [&](const char* name) {
+      xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+          connection,
+          xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+          nullptr);
+      const xcb_atom_t value = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+      std::free(reply);
+      return value;
+    };
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window.toUInt();
+    message.type = atom("WM_PROTOCOLS");
+    message.data.data32[0] = atom("WM_DELETE_WINDOW");
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection, 0, message.window, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+  }
+
   bool running() const { return program.state() == QProcess::Running; }
 
   // Where `second` of track 1 is in the sheet's one BIN file.
-  qint64 binOffset(int second) const {
-    return qint64{second} * kSectorsPerSecond * kSectorBytes;
-  }
+  qint64 binOffset(int second) const { return qint64{second} * kSectorsPerSecond * kSectorBytes; }
 
-  PrivatePulse sound;
+  tavrelo::testing::PrivateWorld world;
+  QString root;
+  QProcess program;
+  QString window;
+  QPoint origin;
+  FrmAudioPlayer reference;  // the same controls, drawn here for comparison
 };
 
 TEST_F(FaultMatrix, TheDriveServiceKilledMidPlayEmptiesTheLabelUntilTheDriveIsOpenedAgain) {
   startPlaying();
-  const int service = servicePid();
+  const int service = world.servicePid();
   ASSERT_GT(service, 0);
   ASSERT_EQ(::kill(service, SIGKILL), 0);
 
@@ -80,12 +270,12 @@ TEST_F(FaultMatrix, TheDriveServiceKilledMidPlayEmptiesTheLabelUntilTheDriveIsOp
   const QString shown = waitForStatus(kPlayingTrackOne);
   EXPECT_TRUE(kPlayingTrackOne.match(shown).hasMatch()) << shown.toStdString();
   EXPECT_TRUE(hears(1));
-  EXPECT_NE(servicePid(), service);
+  EXPECT_NE(world.servicePid(), service);
 }
 
 TEST_F(FaultMatrix, TheSoundServerRestartedMidPlayIsHeardAgainWithoutARestart) {
   startPlaying();
-  sound.stop();
+  world.sound.stop();
   // Without a sound server the drive plays on by the wall clock.
   const ShownTime before = parseShown(status());
   QTest::qWait(2500);
@@ -93,7 +283,7 @@ TEST_F(FaultMatrix, TheSoundServerRestartedMidPlayIsHeardAgainWithoutARestart) {
   EXPECT_EQ(during.track, 1);
   EXPECT_GE(during.second, before.second + 2);
 
-  ASSERT_TRUE(sound.start());
+  ASSERT_TRUE(world.sound.start());
   QTest::qWait(2500);  // the sink finds the new server within two seconds
   EXPECT_TRUE(hears(1));
   const ShownTime after = parseShown(status());
@@ -106,21 +296,18 @@ TEST_F(FaultMatrix, TheSoundServerRestartedMidPlayIsHeardAgainWithoutARestart) {
 // sound after them, go on.
 class ScratchedDisc : public FaultMatrix {
  protected:
-  static constexpr int kFirstBadSecond = 8;
-  static constexpr int kBadSeconds = 8;
+  static constexpr int kFirstBadSecond = 4;
+  static constexpr int kBadSeconds = 6;
 
   void SetUp() override {
-    FaultMatrix::SetUp();
-    if (HasFatalFailure()) return;
-    const int first = disc.toc.tracks.front().start + kFirstBadSecond * kSectorsPerSecond;
-    service.setProcessEnvironment(program.processEnvironment());
+    const int first = world.disc.toc.tracks.front().start + kFirstBadSecond * kSectorsPerSecond;
     service.setProcessChannelMode(QProcess::ForwardedChannels);
     service.start(TAVRELO_SCRATCHED_SERVICE,
                   {QString::number(first), QString::number(kBadSeconds * kSectorsPerSecond)});
     ASSERT_TRUE(service.waitForStarted(5000));
-    const QString socket = QDir(runtimeDir).filePath("tavrelo2/drived.sock");
-    for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i) QTest::qWait(50);
-    ASSERT_TRUE(QFileInfo::exists(socket));
+    const auto socket = world.serviceFolder() / "drived.sock";
+    for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) QTest::qWait(50);
+    ASSERT_TRUE(std::filesystem::exists(socket));
   }
 
   QProcess service;
@@ -143,7 +330,8 @@ TEST_F(ScratchedDisc, ARunOfUnreadableSectorsIsSilenceAndPlayGoesOn) {
 TEST_F(FaultMatrix, ABinFileCutShortWhilePlayingEndsInSilenceNotInAHang) {
   startPlaying();
   constexpr int kCutAtSecond = 14;
-  std::filesystem::resize_file(disc.files.front(), static_cast<std::uintmax_t>(binOffset(kCutAtSecond)));
+  std::filesystem::resize_file(world.disc.files.front(),
+                               static_cast<std::uintmax_t>(binOffset(kCutAtSecond)));
 
   const auto pastTheCut = trackOneFrom(kCutAtSecond + 2, 30);
   const QString shown = waitForStatus(pastTheCut);
@@ -157,7 +345,7 @@ TEST_F(FaultMatrix, ABinFileCutShortWhilePlayingEndsInSilenceNotInAHang) {
 
 TEST_F(FaultMatrix, ABinFileDeletedWhilePlayingPlaysOnAndIsNoDiscOnceTheTrayCloses) {
   startPlaying();
-  std::filesystem::remove(disc.files.front());
+  std::filesystem::remove(world.disc.files.front());
   // The drive holds the file open, as a drive holds its disc.
   const auto later = trackOneFrom(12, 30);
   const QString shown = waitForStatus(later);
@@ -211,7 +399,6 @@ TEST_F(FaultMatrix, LoadWithTheTrayClosedChangesNothing) {
 
 TEST_F(FaultMatrix, TwoStartsAtTheSameInstantShowExactlyOneWindow) {
   QProcess second;
-  second.setProcessEnvironment(program.processEnvironment());
   second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   program.start(TAVRELO2_PROGRAM, {});
   second.start(TAVRELO2_PROGRAM, {});
@@ -230,7 +417,7 @@ TEST_F(FaultMatrix, TwoStartsAtTheSameInstantShowExactlyOneWindow) {
   EXPECT_EQ(loser.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(loser.exitCode(), 0);
   EXPECT_EQ(winner.state(), QProcess::Running);
-  EXPECT_EQ(visibleWindows(), 1);
+  EXPECT_EQ(windows().size(), 1);
 
   click(reference.Command2);
   const QString shown = waitForStatus(kPlayingTrackOne);
@@ -262,4 +449,42 @@ TEST_F(FaultMatrix, QuitAndRestartTenTimesDuringPlayFindsTheDiscPlayingEachTime)
   EXPECT_TRUE(hears(last.track));
 }
 
+// Next plays the next track; closing the window ("stop cd", "close cd",
+// "close all") silences the disc and ends the program.
+TEST_F(FaultMatrix, NextPlaysTheNextTrackAndClosingTheWindowStopsTheDisc) {
+  startPlaying();
+  click(reference.Command3);
+  const QRegularExpression onTrackTwo(R"(^\[02\] 00:0[0-9]$)");
+  const QString next = waitForStatus(onTrackTwo);
+  EXPECT_TRUE(onTrackTwo.match(next).hasMatch()) << next.toStdString();
+  EXPECT_TRUE(hears(2));
+  closeWindow();
+  ASSERT_TRUE(program.waitForFinished(10000));
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_TRUE(hearsSilence());
+}
+
 }  // namespace
+
+// The process owns an X server: the program under test and this process
+// (which reads the screen) both connect to it.
+int main(int argc, char** argv) {
+  bool listing = false;
+  for (int i = 1; i < argc; ++i)
+    listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
+  std::unique_ptr<tavrelo::testing::XvfbServer> server;
+  if (listing) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  } else {
+    server = std::make_unique<tavrelo::testing::XvfbServer>();
+    if (!server->running()) {
+      std::cerr << "no X server: " << server->error() << '\n';
+      return 1;
+    }
+    qputenv("DISPLAY", server->display().c_str());
+    qputenv("QT_QPA_PLATFORM", "xcb");
+  }
+  QApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -60,6 +60,43 @@ class FrmAudioPlayerTest : public ::testing::Test {
 
 const std::string kOpen = " type cdaudio alias cd wait shareable";
 
+// What a person meets before the load: a fixed frame that minimises but does
+// not maximise, picture buttons named for screen readers in tab order, and
+// the drive button hidden until drives are found.
+TEST_F(FrmAudioPlayerTest, AFixedFrameOfNamedButtonsInTabOrder) {
+  EXPECT_EQ(window.windowTitle(), "Tavrelo2");
+  EXPECT_EQ(window.minimumSize(), QSize(px(5760), px(1905)));
+  EXPECT_EQ(window.maximumSize(), window.minimumSize());
+  EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  const std::vector<std::pair<QWidget*, const char*>> order{
+      {window.CD().at(0), "Sélectionner le lecteur"},
+      {window.Command1, "Piste précédente"},
+      {window.Command2, "Play"},
+      {window.Command3, "Piste suivante"},
+      {window.Command4, "Pause"},
+      {window.Command5, "Stop"},
+      {window.Command6, "Ejecter"},
+      {window.Command7, "Charger"},
+      {window.Command9, "Réglages"},
+      {window.Command10, "Quitter"},
+      {window.Command8, "A propos..."},
+      {window.Picture1, ""}};
+  QWidget* widget = order.front().first;
+  for (const auto& [expected, tooltip] : order) {
+    while (!(widget->focusPolicy() & Qt::TabFocus)) widget = widget->nextInFocusChain();
+    EXPECT_EQ(widget, expected) << tooltip;
+    EXPECT_EQ(widget->toolTip().toStdString(), tooltip);
+    widget = widget->nextInFocusChain();
+  }
+  EXPECT_TRUE(window.CD().at(0)->isHidden());
+  EXPECT_FALSE(window.Command1->isHidden());
+  EXPECT_FALSE(window.Timer1->isActive());
+  EXPECT_EQ(window.Timer1->interval(), 1000);
+  EXPECT_EQ(window.Label3->font().family(), "Liberation Sans");
+  EXPECT_EQ(window.Label3->palette().color(QPalette::WindowText), QColor(192, 192, 0));
+}
+
 TEST_F(FrmAudioPlayerTest, LoadOpensTheFirstDriveAndShowsItsButtonsBeforeTheFirstTick) {
   ASSERT_TRUE(window.load());
   EXPECT_EQ(mci.commands(), (Commands{"open  E:\\" + kOpen, "set cd time format tmsf"}));

@@ -11,16 +11,10 @@
 // process of its own, as ctest gives it (tools/monkey runs the long one).
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cstdint>
@@ -32,16 +26,13 @@
 
 #include "about/ClickableLabel.h"
 #include "about/frmAbout.h"
-#include "platform/disc/PhysicalDrive.h"
 #include "platform/win32/End.h"
-#include "platform/win32/LogicalDrives.h"
 #include "platform/win32/MciChannel.h"
 #include "platform/win32/MciSessionChannel.h"
 #include "platform/win32/Win32Api.h"
 #include "player/FrmAudioPlayer.h"
-#include "tests/drive/support/PrivatePulse.h"
+#include "tests/support/PrivateWorld.h"
 #include "tests/support/RecordingDesktop.h"
-#include "tools/testdisc/TestDisc.h"
 
 namespace {
 
@@ -60,38 +51,15 @@ int environmentNumber(const char* name, int fallback) {
 }
 
 // One process with the program's window, its real MCI session and a drive
-// service of its own (private runtime folder, private sound server).
+// service of its own in a private world.
 class RealDrives : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(folder.isValid());
-    ASSERT_TRUE(sound.start());
-    const QString runtime = QDir(folder.path()).filePath("xdg");
-    QDir(folder.path()).mkdir("xdg");
-    ::chmod(runtime.toLocal8Bit().constData(), 0700);
-    tavrelo::testdisc::DiscSpec layout;
-    layout.tracks = tavrelo::testdisc::plainTracks(3, 8);
-    disc = tavrelo::testdisc::writeDisc(folder.path().toStdString(), layout);
-    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
-    qputenv("PULSE_SERVER", sound.server().c_str());
-    qputenv("TAVRELO2_DISC_IMAGES", disc.cue.c_str());
-    qputenv("PATH", QByteArray(TAVRELO_SERVICE_DIR) + ":" + qgetenv("PATH"));
+  RealDrives() : world(3, 8, true) {
     tavrelo::win32::setEndForTesting([] {});
-    serviceLock = QDir(runtime).filePath("tavrelo2/drived.lock");
   }
-  void TearDown() override {
+  ~RealDrives() override {
     tavrelo::win32::setEndForTesting({});
     mciSendStringA("close all", nullptr, 0, nullptr);
-    QFile lock(serviceLock);
-    if (lock.open(QIODevice::ReadOnly)) {
-      if (const int pid = QString::fromUtf8(lock.readAll()).trimmed().toInt(); pid > 0)
-        ::kill(pid, SIGTERM);
-    }
-  }
-
-  QString serviceLog() const {
-    QFile log(QFileInfo(serviceLock).dir().filePath("drived.log"));
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
   }
 
   // Waits, with the window's timer ticking, until the label shows `wanted`.
@@ -101,11 +69,8 @@ class RealDrives : public ::testing::Test {
     return wanted.match(window.Label3->text()).hasMatch();
   }
 
-  QTemporaryDir folder;
-  tavrelo::testing::PrivatePulse sound;
+  tavrelo::testing::PrivateWorld world;
   tavrelo::testing::RecordingDesktop desktop;
-  tavrelo::testdisc::TestDisc disc;
-  QString serviceLock;
 };
 
 // Records each command and its outcome on the way to the real session.
@@ -257,51 +222,8 @@ TEST_F(RealDrives, AMinuteOfRandomClicksLeavesTheProgramAliveAndItsLabelWellForm
       << window.Label3->text().toStdString() << ", mode " << ask("status cd mode")
       << "\nthe last commands:\n"
       << channel.lastCommands(40) << "the service's log:\n"
-      << serviceLog().toStdString();
+      << world.serviceLog();
   tavrelo::win32::setMciChannel(nullptr);
-}
-
-TEST_F(RealDrives, EveryButtonWithNoDriveOpenFailsQuietlyAndShowsNothing) {
-  FrmAudioPlayer window;
-  ASSERT_TRUE(window.load());
-  ASSERT_TRUE(labelShows(window, QRegularExpression(R"(^\[\d\d\] \d\d:\d\d$)")));
-  ASSERT_EQ(mciSendStringA("close all", nullptr, 0, nullptr), 0u);
-
-  RecordingPassThrough channel;
-  tavrelo::win32::setMciChannel(&channel);
-  for (QPushButton* button : {window.Command1, window.Command2, window.Command3, window.Command4,
-                              window.Command5, window.Command6, window.Command7}) {
-    QTest::mouseClick(button, Qt::LeftButton);
-  }
-  QTest::qWait(1200);  // one tick of Timer1
-  tavrelo::win32::setMciChannel(nullptr);
-
-  EXPECT_EQ(window.Label3->text(), "");
-  ASSERT_GE(channel.sent.size(), 12u);
-  for (const auto& sent : channel.sent) {
-    // MCIERR_INVALID_DEVICE_NAME, and never a reply left over from before.
-    EXPECT_EQ(sent.result, 263u) << sent.command;
-    EXPECT_EQ(sent.reply, "") << sent.command;
-  }
-}
-
-TEST_F(RealDrives, AReplyBufferTooSmallIsRefusedAndLeftAsItWas) {
-  std::vector<std::string> warnings;
-  const std::string root = tavrelo::win32::buildDriveTable(tavrelo::disc::listPhysicalDrives(),
-                                                           disc.cue.string(), warnings)
-                               .back()
-                               .root;
-  const std::string open = "open " + root + " type cdaudio alias cd wait shareable";
-  ASSERT_EQ(mciSendStringA(open.c_str(), nullptr, 0, nullptr), 0u);
-  ASSERT_EQ(mciSendStringA("set cd time format tmsf", nullptr, 0, nullptr), 0u);
-  char small[5] = "abcd";
-  // MCIERR_PARAM_OVERFLOW: "01:00:00:00" does not fit.
-  EXPECT_EQ(mciSendStringA("status cd position", small, sizeof small, nullptr), 268u);
-  EXPECT_STREQ(small, "abcd");
-  char fits[12] = "";
-  EXPECT_EQ(mciSendStringA("status cd position", fits, sizeof fits, nullptr), 0u);
-  EXPECT_STREQ(fits, "01:00:00:00");
-  EXPECT_EQ(mciSendStringA("close cd", nullptr, 0, nullptr), 0u);
 }
 
 }  // namespace

@@ -78,22 +78,6 @@ TEST(Generator, DrawsTheCommittedPictures) {
   }
 }
 
-TEST(Generator, EveryResourcePathIsAGeneratedFile) {
-  QTemporaryDir out;
-  QString error;
-  const QStringList written = writePictures(out.path(), &error);
-  ASSERT_FALSE(written.isEmpty()) << error.toStdString();
-  QStringList paths{
-      QString::fromLatin1(resources::kApplicationIcon), QString::fromLatin1(resources::kBanner),
-      QString::fromLatin1(resources::kDonation), QString::fromLatin1(resources::kHandCursor)};
-  for (const char* button : resources::kButtons) paths.push_back(QString::fromLatin1(button));
-  for (int size : resources::kDesktopIconSizes) paths.push_back(resources::desktopIconPath(size));
-  for (const QString& path : paths) {
-    ASSERT_TRUE(path.startsWith(QStringLiteral(":/tavrelo/")));
-    EXPECT_TRUE(written.contains(path.mid(10))) << path.toStdString();
-  }
-}
-
 TEST(Generator, ReportsAFolderItCannotWrite) {
   QTemporaryDir out;
   const QString blocker = out.path() + QStringLiteral("/file");

@@ -5,7 +5,6 @@
 
 #include "platform/mci/MciErrors.h"
 #include "platform/mci/MciSession.h"
-#include "platform/win32/ServiceDriveDirectory.h"
 #include "tests/service/ServiceHarness.h"
 #include "tests/support/FakeCdDrive.h"
 #include "tests/support/ManualClock.h"
@@ -17,28 +16,17 @@ namespace {
 // mcisend's own work against one fake drive at D:.
 class McisendLogic : public ::testing::Test {
  protected:
-  class OneDrive final : public mci::DriveDirectory {
-   public:
-    explicit OneDrive(std::shared_ptr<drive::CdDrive> d) : drive_(std::move(d)) {}
-    std::shared_ptr<drive::CdDrive> cdDrive(char letter) override {
-      return letter == 'D' ? drive_ : nullptr;
-    }
-    std::vector<char> cdDriveLetters() override { return {'D'}; }
-
-   private:
-    std::shared_ptr<drive::CdDrive> drive_;
-  };
-
   McisendLogic() {
     disc::Toc toc;
     toc.tracks = {{1, 150, true}, {2, 450, true}};
     toc.leadOut = 750;
     drive_ = std::make_shared<testing::FakeCdDrive>(clock_, toc);
+    drives_->drives['D'] = drive_;
   }
 
   // One run of the tool: a session of its own over the same drive.
   int run(const std::vector<std::string>& args, const std::string& input = "") {
-    session_ = std::make_unique<mci::MciSession>(std::make_shared<OneDrive>(drive_), clock_);
+    session_ = std::make_unique<mci::MciSession>(drives_, clock_);
     std::istringstream in(input);
     out_.str("");
     err_.str("");
@@ -47,6 +35,8 @@ class McisendLogic : public ::testing::Test {
 
   testing::ManualClock clock_;
   std::shared_ptr<testing::FakeCdDrive> drive_;
+  std::shared_ptr<testing::FakeDriveDirectory> drives_ =
+      std::make_shared<testing::FakeDriveDirectory>();
   std::unique_ptr<mci::MciSession> session_;
   std::ostringstream out_, err_;
 };
@@ -100,53 +90,13 @@ TEST_F(McisendLogic, OptionsAndUsageErrors) {
 // The real tool through the real service.
 class McisendTool : public ServiceHarness {
  protected:
-  void SetUp() override {
-    ServiceHarness::SetUp();
-    ::setenv("TAVRELO2_DISC_IMAGES", disc_.cue.c_str(), 1);
-  }
-  void TearDown() override {
-    ::unsetenv("TAVRELO2_DISC_IMAGES");
-    ServiceHarness::TearDown();
-  }
-
-  // Runs mcisend; returns its exit code, its standard output in `output`.
-  int mcisend(const std::vector<std::string>& args, const std::string& input = "") {
-    int toChild[2], fromChild[2];
-    if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) return -1;
-    std::vector<std::string> text{std::string(TAVRELO_SERVICE_BIN_DIR) + "/mcisend"};
-    text.insert(text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : text) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    // Without the build folder on PATH: mcisend finds the service beside itself.
-    std::vector<std::string> envText{"PATH=/usr/bin:/bin"};
-    for (char** e = environ; *e != nullptr; ++e) {
-      if (std::string_view(*e).substr(0, 5) != "PATH=") envText.emplace_back(*e);
-    }
-    std::vector<char*> envp;
-    for (auto& e : envText) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::dup2(toChild[0], 0);
-      ::dup2(fromChild[1], 1);
-      ::close(toChild[1]);
-      ::close(fromChild[0]);
-      ::execve(argv[0], argv.data(), envp.data());
-      ::_exit(127);
-    }
-    ::close(toChild[0]);
-    ::close(fromChild[1]);
-    if (!input.empty() && ::write(toChild[1], input.data(), input.size()) < 0) ADD_FAILURE();
-    ::close(toChild[1]);
+  // Runs mcisend without the build folder on PATH (it finds the service
+  // beside itself); its exit code, its standard output in `output`.
+  int mcisend(std::vector<std::string> args) {
+    args.insert(args.begin(), std::string(TAVRELO_SERVICE_BIN_DIR) + "/mcisend");
+    test::ScopedEnv path("PATH", "/usr/bin:/bin");
     output.clear();
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fromChild[0], buffer, sizeof buffer)) > 0;)
-      output.append(buffer, n);
-    ::close(fromChild[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return testing::runProgram(args, "", &output);
   }
 
   std::string output;
@@ -160,44 +110,6 @@ TEST_F(McisendTool, OpensTheImageDriveAndAnswersExactly) {
   EXPECT_EQ(output, "1\nstopped\n3\n\n01:00:00:00\n00:04:00\n\n");
   EXPECT_EQ(mcisend({"open E:\\ type cdaudio alias cd", "status cd mode"}), 1);
   EXPECT_EQ(output.substr(0, 6), "error ");
-}
-
-TEST_F(McisendTool, TheDiscPlaysOnAfterTheToolEndsUntilAStop) {
-  ASSERT_EQ(
-      mcisend({"open D:\\ type cdaudio alias cd", "set cd time format tmsf", "play cd from 2"}), 0);
-  EXPECT_EQ(output, "1\n\n\n");
-  EXPECT_EQ(
-      mcisend({}, "open cdaudio alias cd shareable\nstatus cd mode\nstatus cd current track\n"), 0);
-  EXPECT_EQ(output, "1\nplaying\n2\n");
-  EXPECT_EQ(mcisend({"open D:\\ type cdaudio alias cd", "stop cd", "status cd mode"}), 0);
-  EXPECT_EQ(output, "1\n\nstopped\n");
-}
-
-// The MCI layer over the service, as the program has it, when the service dies.
-TEST_F(McisendTool, ALostServiceIsADeviceErrorThenNoMediaUntilTheDriveIsOpenedAgain) {
-  std::vector<std::string> warnings;
-  auto drives = std::make_shared<win32::ServiceDriveDirectory>(
-      win32::buildDriveTable({}, disc_.cue.string(), warnings));
-  mci::MciSession session(drives);
-  ASSERT_EQ(session.send("open D:\\ type cdaudio alias cd shareable").code, 0u);
-  ASSERT_EQ(session.send("play cd").code, 0u);
-  const auto pid = servicePid();
-  ASSERT_TRUE(pid.has_value());
-  ::kill(*pid, SIGKILL);
-  ASSERT_TRUE(eventually([&] { return reaped(*pid); }));
-
-  // The device sees a drive with no disc (276) or a failing one (262).
-  const auto failed = session.send("play cd").code;
-  EXPECT_TRUE(failed == mci::err::kDeviceNotReady || failed == mci::err::kHardware) << failed;
-  const mci::Reply present = session.send("status cd media present");
-  EXPECT_EQ(present.code, 0u);
-  EXPECT_EQ(present.text, "false");
-
-  ASSERT_EQ(session.send("close cd").code, 0u);
-  ASSERT_EQ(session.send("open D:\\ type cdaudio alias cd shareable").code, 0u);
-  EXPECT_EQ(session.send("status cd media present").text, "true");
-  EXPECT_EQ(session.send("status cd mode").text, "stopped");  // a new service, a new drive
-  EXPECT_NE(servicePid(), pid);
 }
 
 TEST_F(McisendTool, ErrorsAndUsageHaveTheirExitCodes) {

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "platform/os/RuntimeFolder.h"
-#include "tests/disc/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace tavrelo::os {
 namespace {
@@ -66,16 +66,11 @@ TEST(RuntimeFolder, AFolderOfAnotherUserIsRefused) {
 
 TEST(RuntimeFolder, LivesUnderXdgRuntimeDirWhenThatIsAnAbsolutePath) {
   test::TempDir dir;
-  const char* old = std::getenv("XDG_RUNTIME_DIR");
-  const std::string saved = old ? old : "";
-  ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
   std::string error;
-  const auto folder = runtimeFolder(error);
-  if (old) {
-    ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
-  } else {
-    ::unsetenv("XDG_RUNTIME_DIR");
-  }
+  const auto folder = [&] {
+    test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
+    return runtimeFolder(error);
+  }();
   ASSERT_TRUE(folder.has_value()) << error;
   EXPECT_EQ(*folder, dir.path() / "tavrelo2");
 }

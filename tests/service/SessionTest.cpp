@@ -5,9 +5,9 @@
 #include <stdexcept>
 
 #include "platform/service/Session.h"
-#include "tests/disc/TempDir.h"
 #include "tests/support/FakeCdDrive.h"
 #include "tests/support/ManualClock.h"
+#include "tests/support/TempDir.h"
 
 namespace tavrelo::service {
 namespace {
@@ -92,19 +92,6 @@ TEST_F(SessionTest, AClientOfAnotherVersionIsToldWhyAndHungUp) {
   EXPECT_TRUE(hangUp);
   EXPECT_EQ(reply.failure.failure, Failure::WrongVersion);
   EXPECT_NE(reply.failure.message.find("version 7"), std::string::npos);
-}
-
-TEST_F(SessionTest, GarbageGetsARefusalAndTheConnectionGoesOn) {
-  Session session(table_);
-  greetAndOpen(session, cue("a.cue"));
-  bool hangUp = true;
-  const std::uint8_t garbage[] = {0xff, 0x13, 0x37};
-  EXPECT_EQ(session.handle(garbage, hangUp).failure.failure, Failure::UnknownType);
-  EXPECT_FALSE(hangUp);
-  const std::uint8_t shortPlay[] = {static_cast<std::uint8_t>(Op::Play), 1, 2};
-  EXPECT_EQ(session.handle(shortPlay, hangUp).failure.failure, Failure::Malformed);
-  EXPECT_EQ(session.oversized(5000).failure.failure, Failure::Oversized);
-  EXPECT_EQ(send(session, Op::Status).kind, ReplyKind::Status);
 }
 
 TEST_F(SessionTest, OneSourceIsOneDriveForEveryConnection) {

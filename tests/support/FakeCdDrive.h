@@ -1,10 +1,14 @@
 #pragma once
 
+#include <map>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "platform/disc/Toc.h"
 #include "platform/drive/CdDrive.h"
 #include "platform/drive/Clock.h"
+#include "platform/mci/DriveDirectory.h"
 
 namespace tavrelo::testing {
 
@@ -64,6 +68,21 @@ class FakeCdDrive final : public drive::CdDrive {
   drive::DriveError nextFailure_ = drive::DriveError::None;
   int playCalls_ = 0;
   int readTocCalls_ = 0;
+};
+
+// Drive letters over fake drives; the same letter always gives the same drive.
+class FakeDriveDirectory final : public mci::DriveDirectory {
+ public:
+  std::shared_ptr<drive::CdDrive> cdDrive(char letter) override {
+    const auto it = drives.find(letter);
+    return it == drives.end() ? nullptr : it->second;
+  }
+  std::vector<char> cdDriveLetters() override {
+    std::vector<char> letters;
+    for (const auto& entry : drives) letters.push_back(entry.first);
+    return letters;
+  }
+  std::map<char, std::shared_ptr<FakeCdDrive>> drives;
 };
 
 }  // namespace tavrelo::testing

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "tools/demo-disc/Synth.h"
-#include "tools/testdisc/TestDisc.h"
+#include "tools/demo-disc/DiscImage.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     for (const auto& song : tavrelo::demodisc::demoSongs()) {
       tracks.push_back(tavrelo::demodisc::renderSong(song));
     }
-    const auto toc = tavrelo::testdisc::writeCueBin(cue, tracks);
+    const auto toc = tavrelo::demodisc::writeCueBin(cue, tracks);
     const auto songs = tavrelo::demodisc::demoSongs();
     for (std::size_t i = 0; i < songs.size(); ++i) {
       std::printf("%2zu  %5.1f s  %s\n", i + 1,

@@ -67,13 +67,11 @@ struct Region {
   int track = 0;  // the tone or data of this track number
 };
 
-// The value of one sample of a track's tone: `frame` counts stereo frames
-// from the track's INDEX 01, channel 0 is left.
+// One sample of a track's tone: `frame` counts stereo frames from the
+// track's INDEX 01, channel 0 is left.
 std::int16_t toneSample(int track, int channel, std::int64_t frame);
 // Tone frequency in hertz (44100 / period, an exact integer period).
 double toneFrequency(int track, int channel);
-// The byte at `offset` (0..2351) of sector `sectorInTrack` of a data track.
-std::uint8_t dataByte(int track, std::int64_t sectorInTrack, int offset);
 
 class TestDisc {
  public:
@@ -85,20 +83,10 @@ class TestDisc {
   // The 2352 bytes a correct reader returns for the sector at `lba`:
   // little-endian interleaved stereo; data sectors read as silence.
   void expectedSector(Lba lba, std::span<std::uint8_t> out) const;
-  // One sample (channel 0 is left) at `frame` (0..587) of the sector at `lba`.
-  std::int16_t sampleAt(Lba lba, int frame, int channel) const;
-  // The region holding `lba`; throws std::out_of_range outside the disc.
-  const Region& regionAt(Lba lba) const;
 };
 
 // Writes the sheet and its files into `dir` (created if needed).
 TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& discSpec);
-
-// The low-level writer: each track's PCM as interleaved stereo int16 frames,
-// padded with silence to whole sectors, written to `cuePath` and a BIN file of
-// the same stem beside it. Returns the TOC a reader reports.
-disc::Toc writeCueBin(const std::filesystem::path& cuePath,
-                      const std::vector<std::vector<std::int16_t>>& trackPcm);
 
 // Sheets that a correct reader refuses.
 enum class Breakage {

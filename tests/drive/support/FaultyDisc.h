@@ -32,7 +32,10 @@ class FaultyDisc final : public disc::DiscSource {
   bool hasTray() const override { return inner_->hasTray(); }
   void eject() override { inner_->eject(); }
   void closeTray() override { inner_->closeTray(); }
-  void setReadSpeed(int speed) override { inner_->setReadSpeed(speed); }
+  void setReadSpeed(int speed) override {
+    readSpeed = speed;
+    inner_->setReadSpeed(speed);
+  }
 
   void makeUnreadable(disc::Lba lba);           // every read of it throws
   void makeFlaky(disc::Lba lba, int failures);  // throws this many times, then reads
@@ -40,6 +43,7 @@ class FaultyDisc final : public disc::DiscSource {
 
   std::atomic<int> reads{0};        // readAudio calls so far
   std::atomic<int> readDelayMs{0};  // each read takes this long
+  std::atomic<int> readSpeed{0};    // as last set
 
  private:
   std::unique_ptr<disc::DiscSource> inner_;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace tavrelo::test {
 
@@ -29,6 +30,27 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// Sets an environment variable for its lifetime and puts back what was there.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
+    const char* old = std::getenv(name_.c_str());
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    ::setenv(name_.c_str(), value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    had_ ? (void)::setenv(name_.c_str(), old_.c_str(), 1) : (void)::unsetenv(name_.c_str());
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::string old_;
+  bool had_ = false;
 };
 
 }  // namespace tavrelo::test
