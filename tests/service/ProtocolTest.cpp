@@ -47,6 +47,7 @@ std::vector<Request> everyRequest() {
   open.source = {DriveSource::Kind::CueImage, "/home/ana/cds/album été.cue"};
   all.push_back(open);
   open.source = {DriveSource::Kind::Device, "/dev/sr0"};
+  open.label = "D:\\";
   all.push_back(open);
   Request play = request(Op::Play);
   play.from = 150;
