@@ -16,6 +16,8 @@ struct ServerOptions {
   int maxClients = 64;
   DriveTable::Factory factory;
   std::function<void(const std::string&)> log;  // one line per call
+  // Offers the drives to the desktop (media controls, sleep) on its buses.
+  bool desktop = false;
 };
 
 // Runs the service until it is idle for idleExitSeconds or asked to stop.

@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
   options.folder = *folder;
   options.factory = makeDrive;
   options.log = logLine;
+  options.desktop = true;
   disc::setDiscLogger(logLine);
   // The log (our stderr, appended to by every service started) starts over
   // once it has grown past a megabyte.

@@ -26,8 +26,7 @@ std::shared_ptr<drive::CdDrive> LetterDrives::cdDrive(char letter) {
     if (entry.type != kDriveCdrom || entry.root.empty() || upperCase(entry.root[0]) != upper) {
       continue;
     }
-    auto drive =
-        drives_.drive(service::DriveSource::fromPath(entry.source).absolute(), entry.root);
+    auto drive = drives_.drive(service::DriveSource::fromPath(entry.source).absolute(), entry.root);
     if (drive->connected()) return drive;
     if (told_.insert(upper).second) {
       std::cerr << entry.root << " is unavailable: " << drive->lastError() << '\n';
