@@ -59,6 +59,9 @@ class ServiceHarness : public ::testing::Test {
     remember("PATH", std::string(TAVRELO_SERVICE_BIN_DIR) + ":" + (path ? path : "/usr/bin:/bin"));
     remember("PULSE_SERVER", TAVRELO_TEST_PULSE_SERVER);
     remember("PULSE_SINK", TAVRELO_TEST_PULSE_SINK);
+    // No bus unless a test brings its own: the user's desktop never sees a test's service.
+    remember("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir_.path() / "no-bus").string());
+    remember("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (dir_.path() / "no-bus").string());
     testdisc::DiscSpec discSpec;
     discSpec.tracks = testdisc::plainTracks(3, 4);
     disc_ = testdisc::writeDisc(dir_.path() / "disc", discSpec);
