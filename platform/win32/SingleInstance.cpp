@@ -41,6 +41,11 @@ InstanceLock::Outcome InstanceLock::tryAcquire(const std::filesystem::path& file
     result = ::flock(fd, LOCK_EX | LOCK_NB);
   } while (result != 0 && errno == EINTR);
   if (result == 0) {
+    // Our pid, for the drive service's Quit (the desktop's media controls).
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) != 0 || ::write(fd, pid.data(), pid.size()) < 0) {
+      std::cerr << "tavrelo2: cannot write the pid into " << file.string() << '\n';
+    }
     lock.emplace(std::move(candidate));
     return Outcome::Acquired;
   }

@@ -135,5 +135,42 @@ TEST_F(Desktop, WhileADiscPlaysTheComputerStaysAwakeAndSleepPausesIt) {
   EXPECT_NE(log().find("media controls cannot reach"), std::string::npos);
 }
 
+TEST_F(Desktop, RaiseStartsTheProgramBesideTheServiceAndQuitEndsItsWindowAndTheDisc) {
+  // The service, copied beside a stand-in program that says it was started.
+  const auto bin = dir_.path() / "bin";
+  std::filesystem::create_directories(bin);
+  std::filesystem::copy_file(std::string(TAVRELO_SERVICE_BIN_DIR) + "/tavrelo2-drived",
+                             bin / "tavrelo2-drived");
+  std::ofstream(bin / "tavrelo2") << "#!/bin/sh\ntouch \"$0.raised\"\n";
+  std::filesystem::permissions(bin / "tavrelo2", std::filesystem::perms::owner_all);
+  startService({}, 0, bin / "tavrelo2-drived");
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socketPath()); }));
+  ASSERT_EQ(mci("play cd\\n"), "\n");
+  ASSERT_TRUE(shows("status", "Playing"));
+  // A window that runs: a process of the program's name, its pid in its lock.
+  const auto window = dir_.path() / "window";
+  std::filesystem::create_directories(window);
+  std::filesystem::copy_file("/bin/sleep", window / "tavrelo2");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execl((window / "tavrelo2").c_str(), "tavrelo2", "60", nullptr);
+    ::_exit(127);
+  }
+  std::ofstream(folder() / "instance.lock") << pid << "\n";
+  const auto call = [&](const std::string& method) {
+    shell(
+        "gdbus call --session --dest org.mpris.MediaPlayer2.tavrelo2 --object-path "
+        "/org/mpris/MediaPlayer2 --method org.mpris.MediaPlayer2." +
+        method);
+  };
+  call("Raise");
+  EXPECT_TRUE(eventually([&] { return std::filesystem::exists(bin / "tavrelo2.raised"); }));
+  call("Quit");
+  int status = 0;
+  EXPECT_TRUE(eventually([&] { return reaped(pid, &status); }));
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(mci("status cd mode\\n"), "stopped\n");
+}
+
 }  // namespace
 }  // namespace tavrelo::servicetest

@@ -100,9 +100,12 @@ class ServiceHarness : public ::testing::Test {
   }
 
   // Runs the service as a child of this test (not detached).
-  // `maxFiles`, when given, is the service's limit of open descriptors.
-  pid_t startService(const std::vector<std::string>& args, int maxFiles = 0) {
-    std::vector<std::string> text{std::string(TAVRELO_SERVICE_BIN_DIR) + "/tavrelo2-drived"};
+  // `maxFiles`, when given, is the service's limit of open descriptors;
+  // `program`, when given, the service's executable.
+  pid_t startService(const std::vector<std::string>& args, int maxFiles = 0,
+                     std::filesystem::path program = {}) {
+    if (program.empty()) program = std::string(TAVRELO_SERVICE_BIN_DIR) + "/tavrelo2-drived";
+    std::vector<std::string> text{program.string()};
     text.insert(text.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : text) argv.push_back(a.data());
