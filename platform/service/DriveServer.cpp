@@ -22,12 +22,14 @@
 #include <chrono>
 #include <cstring>
 #include <list>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "platform/os/LockFile.h"
 #include "platform/os/Log.h"
 #include "platform/os/UnixSocket.h"
+#include "platform/service/Desktop.h"
 #include "platform/service/Packets.h"
 #include "platform/service/ServiceLauncher.h"
 #include "platform/service/Session.h"
@@ -101,7 +103,14 @@ class Server {
       : options_(options),
         listener_(std::move(listener)),
         wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-        drives_(options.factory) {}
+        drives_(options.factory) {
+    if (options.desktop) {
+      std::error_code ignored;
+      desktop_.emplace(
+          DesktopOptions{std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path(),
+                         options.folder, [](const std::string& line) { os::log(line); }});
+    }
+  }
 
   bool ready() const { return wake_.valid(); }
 
@@ -116,7 +125,13 @@ class Server {
       const bool listen = nowMs() >= acceptPausedUntil_;
       waiting.assign({{listen ? listener_.get() : -1, POLLIN, 0}, {wake_.get(), POLLIN, 0}});
       for (const Client& c : clients_) waiting.push_back({c.busy() ? -1 : c.fd.get(), POLLIN, 0});
-      const int ready = ::poll(waiting.data(), waiting.size(), kPollMs);
+      int timeout = kPollMs;
+      if (desktop_) {
+        desktop_->addDescriptors(waiting);
+        const int due = desktop_->timeoutMs();
+        if (due >= 0 && due < timeout) timeout = due;
+      }
+      const int ready = ::poll(waiting.data(), waiting.size(), timeout);
       if (ready < 0 && errno != EINTR) {
         os::log(std::string("poll: ") + std::strerror(errno));
         return;
@@ -130,6 +145,7 @@ class Server {
         if ((waiting[1].revents & POLLIN) != 0) answerSlowRequests();
         if ((waiting[0].revents & POLLIN) != 0) acceptAll();
       }
+      if (desktop_) desktop_->dispatch();
       // Asking the drives costs a status each, so not on every request.
       const std::int64_t now = nowMs();
       if (!clients_.empty()) {
@@ -158,7 +174,9 @@ class Server {
         }
         bool hangUp = false;
         const Reply reply = client.session.handle(packet, hangUp);
-        return sendReply(client.fd.get(), reply) && !hangUp;
+        const bool sent = sendReply(client.fd.get(), reply) && !hangUp;
+        if (desktop_) desktop_->noteRequest(client.session.drive(), client.session.label(), packet);
+        return sent;
       }
       case Received::Oversized:
         return sendReply(client.fd.get(), client.session.oversized(packet.size() + 1));
@@ -192,6 +210,7 @@ class Server {
       if (c->busy() && c->finished.load()) {
         c->slowRequest.join();
         keep = sendReply(c->fd.get(), c->reply) && !c->hangUp;
+        if (desktop_) desktop_->noteRequest(c->session.drive(), c->session.label(), {});
       }
       c = keep ? std::next(c) : clients_.erase(c);
     }
@@ -240,6 +259,8 @@ class Server {
   // Before drives_ goes: a slow request's thread still uses the table.
   std::list<Client> clients_;
   std::int64_t acceptPausedUntil_ = 0;
+  // After drives_: it holds drives of the table.
+  std::optional<Desktop> desktop_;
 };
 
 }  // namespace

@@ -14,6 +14,8 @@ struct ServerOptions {
   int idleExitSeconds = 30;
   int maxClients = 64;
   DriveTable::Factory factory;
+  // Offers the drives to the desktop (media controls, sleep) on its buses.
+  bool desktop = false;
 };
 
 // Runs the service until it is idle for idleExitSeconds or asked to stop;

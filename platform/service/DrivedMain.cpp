@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
   }
   options.folder = *folder;
   options.factory = makeDrive;
+  options.desktop = true;
   // The log (our stderr, appended to by every service started) starts over
   // once it has grown past a megabyte.
   struct stat log {};

@@ -220,6 +220,7 @@ Bytes encode(const Request& request) {
     case Op::Open:
       out.u8(static_cast<std::uint8_t>(request.source.kind));
       out.text(request.source.path, kMaxPathBytes);
+      out.text(request.label, kMaxLabelBytes);
       break;
     case Op::Play:
       out.i32(request.from);
@@ -304,6 +305,7 @@ std::variant<Request, ProtocolError> decodeRequest(std::span<const std::uint8_t>
       request.source.kind = static_cast<DriveSource::Kind>(kind);
       request.source.path = in.text(kMaxPathBytes);
       if (in.ok() && request.source.path.empty()) in.invalid("the source path is empty");
+      request.label = in.text(kMaxLabelBytes);
       break;
     }
     case Op::Play:

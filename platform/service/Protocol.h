@@ -12,7 +12,7 @@
 //   client                         service
 //   Hello{1}                   ->
 //                              <-  Hello{1}
-//   Open{image /a/b.cue}       ->
+//   Open{image /a/b.cue, D:\} ->
 //                              <-  Done{None}        (or Failure{OpenFailed, "why"})
 //   Play{150, 33000}           ->
 //                              <-  Done{None}
@@ -35,10 +35,12 @@
 
 namespace tavrelo::service {
 
-inline constexpr std::uint32_t kProtocolVersion = 2;
+inline constexpr std::uint32_t kProtocolVersion = 3;
 inline constexpr std::size_t kMaxMessageBytes = 4096;
 inline constexpr std::size_t kMaxPathBytes = 3000;
 inline constexpr int kMaxTracks = 99;
+// An Open's label: what the user calls the drive ("D:\\"), shown by the desktop.
+inline constexpr std::size_t kMaxLabelBytes = 64;
 // A title or performer travels cut to this many bytes (whole UTF-8 characters),
 // and titles are left out where the TOC would not fit one message.
 inline constexpr std::size_t kMaxTitleBytes = 255;
@@ -61,6 +63,7 @@ struct Request {
   Op op = Op::Status;
   std::uint32_t version = 0;  // Hello
   DriveSource source;         // Open
+  std::string label;          // Open; may be empty
   drive::Lba from = 0;        // Play
   drive::Lba to = 0;          // Play, Seek
 

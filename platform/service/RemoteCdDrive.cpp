@@ -18,7 +18,8 @@ RemoteCdDrive::RemoteCdDrive(Fd connection, int replyTimeoutMs, std::string erro
       error_(std::move(error)) {}
 
 std::shared_ptr<RemoteCdDrive> RemoteCdDrive::open(const DriveSource& source,
-                                                   const ConnectOptions& options) {
+                                                   const ConnectOptions& options,
+                                                   const std::string& label) {
   std::string error;
   Fd fd = connectToService(options, error);
   if (!fd.valid()) return std::make_shared<RemoteCdDrive>(Fd(), options.replyTimeoutMs, error);
@@ -26,6 +27,7 @@ std::shared_ptr<RemoteCdDrive> RemoteCdDrive::open(const DriveSource& source,
   Request request;
   request.op = Op::Open;
   request.source = source;
+  request.label = label;
   std::lock_guard lock(made->mutex_);
   if (auto reply = made->call(request)) {
     if (reply->kind == ReplyKind::Failure) {
@@ -137,11 +139,12 @@ std::string RemoteCdDrive::lastError() {
   return error_;
 }
 
-std::shared_ptr<RemoteCdDrive> ServiceDrives::drive(const DriveSource& source) {
+std::shared_ptr<RemoteCdDrive> ServiceDrives::drive(const DriveSource& source,
+                                                    const std::string& label) {
   const std::string key = describe(source);
   std::lock_guard lock(mutex_);
   auto& slot = drives_[key];
-  if (!slot || !slot->connected()) slot = RemoteCdDrive::open(source, options_);
+  if (!slot || !slot->connected()) slot = RemoteCdDrive::open(source, options_, label);
   return slot;
 }
 

@@ -25,9 +25,11 @@ class RemoteCdDrive final : public drive::CdDrive {
  public:
   // Connects to the service (starting it when needed) and opens `source`
   // (an absolute path: DriveSource::fromPath makes one) there. Never fails outright: a drive that
-  // could not be opened is unavailable from the start, and lastError() says why.
+  // could not be opened is unavailable from the start, and lastError() says why. `label` is what
+  // the user calls the drive ("D:\\"); the desktop shows it.
   static std::shared_ptr<RemoteCdDrive> open(const DriveSource& source,
-                                             const ConnectOptions& options = {});
+                                             const ConnectOptions& options = {},
+                                             const std::string& label = {});
 
   // Once the service is lost, every command answers DriveError::Unavailable
   // and status() an empty, stopped drive; the drive does not come back by
@@ -67,7 +69,7 @@ class RemoteCdDrive final : public drive::CdDrive {
 class ServiceDrives {
  public:
   explicit ServiceDrives(ConnectOptions options = {}) : options_(options) {}
-  std::shared_ptr<RemoteCdDrive> drive(const DriveSource& source);
+  std::shared_ptr<RemoteCdDrive> drive(const DriveSource& source, const std::string& label = {});
 
  private:
   ConnectOptions options_;

@@ -48,6 +48,7 @@ Reply Session::apply(const Request& request) {
     } catch (const std::exception& e) {
       return Reply::refused(Failure::OpenFailed, e.what());
     }
+    label_ = request.label;
     return Reply::done(drive::DriveError::None);
   }
   if (!drive_) return Reply::refused(Failure::NotOpen, "no drive is open on this connection");

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <span>
+#include <string>
 
 #include "platform/drive/CdDrive.h"
 #include "platform/service/DriveTable.h"
@@ -26,6 +27,9 @@ class Session {
   Reply oversized(std::size_t bytes) const;
 
   bool hasDrive() const { return drive_ != nullptr; }
+  const std::shared_ptr<drive::CdDrive>& drive() const { return drive_; }
+  // What the client calls its drive ("D:\\"); empty when it did not say.
+  const std::string& label() const { return label_; }
 
  private:
   Reply apply(const Request& request);
@@ -33,6 +37,7 @@ class Session {
   DriveTable& drives_;
   bool greeted_ = false;
   std::shared_ptr<drive::CdDrive> drive_;
+  std::string label_;
 };
 
 }  // namespace tavrelo::service

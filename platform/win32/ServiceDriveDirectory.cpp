@@ -27,7 +27,7 @@ std::shared_ptr<drive::CdDrive> ServiceDriveDirectory::cdDrive(char letter) {
     if (entry.type != kDriveCdrom || entry.root.empty() || upperCase(entry.root[0]) != upper) {
       continue;
     }
-    auto drive = drives_.drive(service::DriveSource::fromPath(entry.source));
+    auto drive = drives_.drive(service::DriveSource::fromPath(entry.source), entry.root);
     if (drive->connected()) return drive;
     if (told_.insert(upper).second) {
       os::log(entry.root + " is unavailable: " + drive->lastError());

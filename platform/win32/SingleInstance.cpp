@@ -24,8 +24,14 @@ bool anotherInstanceRunning() {
     const auto folder = os::runtimeFolder(error);
     if (folder) {
       switch (os::lockFile(*folder / "instance.lock", held, error)) {
-        case os::LockOutcome::Taken:
+        case os::LockOutcome::Taken: {
+          // Our pid, for the drive service's Quit (the desktop's media controls).
+          const std::string pid = std::to_string(::getpid()) + "\n";
+          if (::ftruncate(held.get(), 0) != 0 || ::write(held.get(), pid.data(), pid.size()) < 0) {
+            os::log("cannot write the pid into the instance lock");
+          }
           return false;
+        }
         case os::LockOutcome::HeldElsewhere:
           return true;
         case os::LockOutcome::Failed:

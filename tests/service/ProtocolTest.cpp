@@ -46,6 +46,7 @@ std::vector<Request> everyRequest() {
   open.source = {DriveSource::Kind::CueImage, "/home/ana/cds/album été.cue"};
   all.push_back(open);
   open.source = {DriveSource::Kind::Device, "/dev/sr0"};
+  open.label = "D:\\";
   all.push_back(open);
   Request play = request(Op::Play);
   play.from = 150;
@@ -155,7 +156,7 @@ TEST(ServiceProtocol, OversizedUnknownAndWrongVersionAreRefusedByName) {
   auto decoded = decodeRequest(encode(hello));
   ASSERT_TRUE(std::holds_alternative<ProtocolError>(decoded));
   EXPECT_EQ(std::get<ProtocolError>(decoded).failure, Failure::WrongVersion);
-  EXPECT_NE(std::get<ProtocolError>(decoded).message.find("version 2"), std::string::npos);
+  EXPECT_NE(std::get<ProtocolError>(decoded).message.find("version 3"), std::string::npos);
 }
 
 TEST(ServiceProtocol, ValuesOutOfTheirRangeAreMalformed) {

@@ -44,9 +44,12 @@ class ServiceHarness : public ::testing::Test {
   }
 
   // Runs the service as a child of this test (not detached).
-  // `maxFiles`, when given, is the service's limit of open descriptors.
-  pid_t startService(std::vector<std::string> args, int maxFiles = 0) {
-    args.insert(args.begin(), std::string(TAVRELO_SERVICE_BIN_DIR) + "/tavrelo2-drived");
+  // `maxFiles`, when given, is the service's limit of open descriptors;
+  // `program`, when given, the service's executable.
+  pid_t startService(std::vector<std::string> args, int maxFiles = 0,
+                     std::filesystem::path program = {}) {
+    if (program.empty()) program = std::string(TAVRELO_SERVICE_BIN_DIR) + "/tavrelo2-drived";
+    args.insert(args.begin(), program.string());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

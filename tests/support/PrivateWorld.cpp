@@ -32,6 +32,9 @@ PrivateWorld::PrivateWorld(int tracks, int seconds, bool withSound) : runtime(di
   setenv("XDG_RUNTIME_DIR", runtime.string());
   setenv("PULSE_SERVER", withSound ? sound.server() : "unix:" + dir.path().string() + "/no-server");
   setenv("TAVRELO2_DISC_IMAGES", disc.cue.string());
+  // No bus unless a test brings its own: the user's desktop never sees a test's service.
+  setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir.path().string() + "/no-bus");
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir.path().string() + "/no-bus");
   const char* path = std::getenv("PATH");
   setenv("PATH", std::string(TAVRELO_SERVICE_BIN_DIR) + ":" + (path ? path : "/usr/bin:/bin"));
 }

@@ -1,0 +1,176 @@
+// The desktop's side of the real service: a real MPRIS client (playerctl) on a
+// private session bus, and a stand-in for logind on a private "system" bus.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "tests/service/ServiceHarness.h"
+
+namespace tavrelo::servicetest {
+namespace {
+
+// The standard output of a shell command.
+std::string shell(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    ::pclose(pipe);
+  }
+  return out;
+}
+
+class Desktop : public ServiceHarness {
+ protected:
+  void SetUp() override {
+    ServiceHarness::SetUp();
+    ::setenv("TAVRELO2_DISC_IMAGES", disc_.cue.c_str(), 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", startBus().c_str(), 1);
+    system_ = startBus();
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", system_.c_str(), 1);
+  }
+  void TearDown() override {
+    ServiceHarness::TearDown();
+    for (pid_t pid : helpers_) ::kill(pid, SIGTERM);
+    ::unsetenv("TAVRELO2_DISC_IMAGES");
+  }
+
+  std::string startBus() {
+    const std::string lines = shell("dbus-daemon --session --fork --print-address=1 --print-pid=1");
+    const auto newline = lines.find('\n');
+    helpers_.push_back(std::stoi(lines.substr(newline + 1)));
+    return lines.substr(0, newline);
+  }
+
+  // Runs `command` in the background until the test ends, its output into `out`.
+  void background(const std::string& command, const std::filesystem::path& out) {
+    helpers_.push_back(std::stoi(shell(command + " > " + out.string() + " 2>&1 & echo $!")));
+  }
+
+  // mcisend's output for these commands on drive D:, one per line.
+  std::string mci(const std::string& commands) {
+    return shell("printf 'open D:\\\\ type cdaudio alias cd shareable\\n" + commands +
+                 "' | mcisend | tail -n +2");
+  }
+  std::string player(const std::string& args) {
+    return shell("playerctl -p tavrelo2 " + args + " 2>&1");
+  }
+  std::string logind(const std::string& method, const std::string& args = "") {
+    return shell("gdbus call --address '" + system_ + "' --dest org.freedesktop.login1" +
+                 " --object-path /org/freedesktop/login1 --method org.freedesktop.login1.Manager." +
+                 method + " " + args);
+  }
+  bool shows(const std::string& args, const std::string& text) {
+    return eventually([&] { return player(args) == text + "\n"; }, 3000);
+  }
+
+  std::string system_;
+  std::vector<pid_t> helpers_;  // ended with the test
+};
+
+TEST_F(Desktop, APlayerClientSeesAndDrivesTheDiscAfterItsClientLeft) {
+  ASSERT_EQ(mci("play cd\\n"), "\n");  // mcisend has gone: nobody holds the drive now
+  EXPECT_TRUE(shows("status", "Playing"));
+  EXPECT_EQ(player("metadata --format "
+                   "'{{mpris:trackid}}|{{xesam:title}}|{{xesam:album}}|{{xesam:trackNumber}}|"
+                   "{{mpris:length}}'"),
+            "'/org/tavrelo2/track/1'|Piste 1|CD Audio (D:\\)|1|4000000\n");
+
+  // Every change reaches the bus, whoever made it.
+  const std::filesystem::path watched = dir_.path() / "monitor";
+  background("dbus-monitor \"type='signal',path='/org/mpris/MediaPlayer2'\"", watched);
+  ASSERT_TRUE(eventually([&] { return std::filesystem::file_size(watched) > 0; }));
+  EXPECT_EQ(mci("pause cd\\n"), "\n");
+  const auto monitor = [&] {
+    std::ifstream in(watched);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_TRUE(eventually([&] { return monitor().find("\"Paused\"") != std::string::npos; }));
+
+  player("play");
+  EXPECT_TRUE(shows("status", "Playing"));
+  EXPECT_EQ(mci("status cd mode\\n"), "playing\n");
+  player("next");
+  EXPECT_TRUE(shows("metadata xesam:trackNumber", "2"));
+  player("previous");
+  player("previous");  // before track 1 comes the last
+  EXPECT_TRUE(shows("metadata xesam:trackNumber", "3"));
+  player("position 2.5");
+  EXPECT_TRUE(eventually([&] { return monitor().find("member=Seeked") != std::string::npos; }));
+  const double at = std::stod(player("position"));
+  EXPECT_GE(at, 2.5);
+  EXPECT_LT(at, 3.5);
+  EXPECT_EQ(mci("set cd time format tmsf\\nstatus cd current track\\n"), "\n3\n");
+  player("pause");
+  EXPECT_EQ(mci("status cd mode\\n"), "paused\n");
+  player("stop");
+  EXPECT_TRUE(shows("status", "Stopped"));
+  EXPECT_TRUE(shows("metadata xesam:trackNumber", "1"));
+}
+
+TEST_F(Desktop, WhileADiscPlaysTheComputerStaysAwakeAndSleepPausesIt) {
+  // No session bus here: the drives work as before, and the log says why the
+  // desktop cannot see them.
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (dir_.path() / "none").string()).c_str(), 1);
+  background("/usr/bin/python3 " +
+                 (std::filesystem::path(__FILE__).parent_path() / "fake-logind.py").string() +
+                 " '" + system_ + "'",
+             dir_.path() / "logind");
+  ASSERT_TRUE(eventually([&] { return logind("Held") == "(false,)\n"; }));
+
+  ASSERT_EQ(mci("play cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return logind("Held") == "(true,)\n"; }));
+  EXPECT_EQ(mci("stop cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return logind("Held") == "(false,)\n"; }));
+
+  EXPECT_EQ(mci("play cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return logind("Held") == "(true,)\n"; }));
+  logind("Sleep", "true");
+  EXPECT_TRUE(eventually([&] { return mci("status cd mode\\n") == "paused\n"; }));
+  EXPECT_TRUE(eventually([&] { return logind("Held") == "(false,)\n"; }));
+  logind("Sleep", "false");  // after the resume the disc waits for its listener
+  EXPECT_EQ(mci("status cd mode\\n"), "paused\n");
+  EXPECT_NE(log().find("media controls cannot reach"), std::string::npos);
+}
+
+TEST_F(Desktop, RaiseStartsTheProgramBesideTheServiceAndQuitEndsItsWindowAndTheDisc) {
+  // The service, copied beside a stand-in program that says it was started.
+  const auto bin = dir_.path() / "bin";
+  std::filesystem::create_directories(bin);
+  std::filesystem::copy_file(std::string(TAVRELO_SERVICE_BIN_DIR) + "/tavrelo2-drived",
+                             bin / "tavrelo2-drived");
+  std::ofstream(bin / "tavrelo2") << "#!/bin/sh\ntouch \"$0.raised\"\n";
+  std::filesystem::permissions(bin / "tavrelo2", std::filesystem::perms::owner_all);
+  startService({}, 0, bin / "tavrelo2-drived");
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(socketPath()); }));
+  ASSERT_EQ(mci("play cd\\n"), "\n");
+  ASSERT_TRUE(shows("status", "Playing"));
+  // A window that runs: a process of the program's name, its pid in its lock.
+  const auto window = dir_.path() / "window";
+  std::filesystem::create_directories(window);
+  std::filesystem::copy_file("/bin/sleep", window / "tavrelo2");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execl((window / "tavrelo2").c_str(), "tavrelo2", "60", nullptr);
+    ::_exit(127);
+  }
+  std::ofstream(folder() / "instance.lock") << pid << "\n";
+  const auto call = [&](const std::string& method) {
+    shell(
+        "gdbus call --session --dest org.mpris.MediaPlayer2.tavrelo2 --object-path "
+        "/org/mpris/MediaPlayer2 --method org.mpris.MediaPlayer2." +
+        method);
+  };
+  call("Raise");
+  EXPECT_TRUE(eventually([&] { return std::filesystem::exists(bin / "tavrelo2.raised"); }));
+  call("Quit");
+  int status = 0;
+  EXPECT_TRUE(eventually([&] { return reaped(pid, &status); }));
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(mci("status cd mode\\n"), "stopped\n");
+}
+
+}  // namespace
+}  // namespace tavrelo::servicetest
