@@ -7,7 +7,6 @@
 #include <QScreen>
 #include <QWindow>
 
-
 namespace {
 
 // Events that reach the window after a button left them unhandled.

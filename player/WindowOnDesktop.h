@@ -24,7 +24,6 @@ class DriveButton final : public QPushButton {
   void setCaption(const QString& caption) { setText(captionWithoutMnemonics(caption)); }
 };
 
-
 // Fits a built window to the desktop: Enter on a focused button clicks it, as
 // Space does; each button that shows only a picture is named by its tooltip
 // for screen readers; once the window manager has put a frame around the

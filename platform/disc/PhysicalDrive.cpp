@@ -221,7 +221,8 @@ class PhysicalDrive final : public DiscSource {
     cdrom_generic_command command{};
     const auto lsn = static_cast<std::uint32_t>(lba - kLeadInFrames);
     const auto sectors = static_cast<std::uint32_t>(count);
-    const unsigned char cdb[12] = {0xBE, 0x04,  // READ CD, sectors of CD-DA only
+    const unsigned char cdb[12] = {0xBE,
+                                   0x04,  // READ CD, sectors of CD-DA only
                                    static_cast<unsigned char>(lsn >> 24),
                                    static_cast<unsigned char>(lsn >> 16),
                                    static_cast<unsigned char>(lsn >> 8),
@@ -230,7 +231,8 @@ class PhysicalDrive final : public DiscSource {
                                    static_cast<unsigned char>(sectors >> 8),
                                    static_cast<unsigned char>(sectors),
                                    0x78,  // the whole 2352 bytes
-                                   0, 0};
+                                   0,
+                                   0};
     std::memcpy(command.cmd, cdb, sizeof cdb);
     command.buffer = out.data();
     command.buflen = sectors * kSectorBytes;
@@ -266,8 +268,9 @@ class PhysicalDrive final : public DiscSource {
     ::ioctl(fd_.get(), CDROM_LOCKDOOR, 0);
     if (::ioctl(fd_.get(), CDROMEJECT) != 0) {
       if (errno == EBUSY) {
-        throw DiscError(device_ + ": the drive is busy: another program (a file manager that "
-                                  "mounted the disc, another player) holds it open");
+        throw DiscError(device_ +
+                        ": the drive is busy: another program (a file manager that "
+                        "mounted the disc, another player) holds it open");
       }
       throw DiscError(device_ + ": eject failed: " + std::strerror(errno));
     }

@@ -14,7 +14,7 @@ using Lba = std::int32_t;
 
 inline constexpr int kFramesPerSecond = 75;
 inline constexpr Lba kLeadInFrames = 150;
-inline constexpr int kSectorBytes = 2352;        // one CD-DA sector
+inline constexpr int kSectorBytes = 2352;           // one CD-DA sector
 inline constexpr int kStereoFramesPerSector = 588;  // 44100 / 75
 // Between two sessions lie the first session's lead-out, the next one's
 // lead-in and pregap: 152 s of nothing an audio player can read.

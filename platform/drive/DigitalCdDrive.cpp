@@ -262,7 +262,8 @@ void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
   if (audio_ == AudioStatus::Playing || audio_ == AudioStatus::Paused) {
     stopSoundLocked();
     audio_ = present ? AudioStatus::Stopped : AudioStatus::Error;
-    if (!present) lastError_ = gone ? "the drive went away during play" : "the disc went away during play";
+    if (!present)
+      lastError_ = gone ? "the drive went away during play" : "the disc went away during play";
   }
   mediaPresent_ = present;
   toc_ = present ? media.toc : Toc{};
@@ -441,7 +442,8 @@ void DigitalCdDrive::readJob(const ReadJob& job) {
 DigitalCdDrive::Attempt DigitalCdDrive::attempt(Lba lba, int count, std::uint8_t* out) {
   Attempt result;
   try {
-    result.sectors = source_->readAudio(lba, count, {out, static_cast<std::size_t>(count) * kSectorBytes});
+    result.sectors =
+        source_->readAudio(lba, count, {out, static_cast<std::size_t>(count) * kSectorBytes});
     result.read = true;
   } catch (const disc::DiscError& e) {
     result.kind = e.kind();
@@ -483,7 +485,7 @@ DigitalCdDrive::ReadResult DigitalCdDrive::readChunk(const ReadJob& job, std::ui
   if (whole.read) {
     if (deep()) {
       logProblem("reading again at LBA " + std::to_string(job.lba) + " after " +
-          std::to_string(unreadableRun_) + " unreadable sectors");
+                 std::to_string(unreadableRun_) + " unreadable sectors");
     }
     unreadableRun_ = 0;
     return {ReadOutcome::Read, whole.sectors, {}};
@@ -526,11 +528,11 @@ DigitalCdDrive::ReadResult DigitalCdDrive::readChunk(const ReadJob& job, std::ui
   }
   if (bad > 0) {
     logProblem(std::to_string(bad) + " unreadable sector(s) from LBA " + std::to_string(job.lba) +
-        " played as silence: " + (firstBad.empty() ? whole.error : firstBad));
+               " played as silence: " + (firstBad.empty() ? whole.error : firstBad));
   }
   if (deep() && unreadableRun_ - bad < options_.longUnreadableRun) {
     logProblem("unreadable from LBA " + std::to_string(job.lba + job.count - unreadableRun_) +
-        " on: played as silence, one read a chunk, until the disc reads again");
+               " on: played as silence, one read a chunk, until the disc reads again");
   }
   return {ReadOutcome::Read, job.count, {}};
 }

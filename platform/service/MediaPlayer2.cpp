@@ -1,7 +1,5 @@
 #include "platform/service/MediaPlayer2.h"
 
-#include "platform/os/Spawn.h"
-
 #include <signal.h>
 #include <unistd.h>
 
@@ -11,6 +9,7 @@
 #include <fstream>
 #include <utility>
 
+#include "platform/os/Spawn.h"
 #include "platform/service/ServiceLauncher.h"
 
 namespace tavrelo::service {

@@ -159,7 +159,8 @@ void readTitles(Reader& in, disc::Toc& toc) {
   const std::size_t count = in.u8();
   if (count > texts.size()) in.invalid("more titles than tracks");
   for (std::size_t i = 0; i < count && in.ok(); ++i) *texts[i] = in.text(kMaxTitleBytes);
-  if (in.ok() && count > 0 && texts[count - 1]->empty()) in.invalid("the titles end in an empty one");
+  if (in.ok() && count > 0 && texts[count - 1]->empty())
+    in.invalid("the titles end in an empty one");
 }
 
 // Why a message cannot be decoded at all, or "" when its size is fine.

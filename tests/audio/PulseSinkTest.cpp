@@ -92,7 +92,7 @@ TEST(PulseSink, WithNoServerTheClockRunsAndTheReasonIsLoggedOnce) {
 TEST(PulseSink, TheClockHearsNothingTheSourceDidNotGive) {
   PulseOptions options;
   options.server = "unix:/nonexistent/tavrelo/pulse.sock";
-  
+
   PulseSink sink(options);
   SineSource source;
   source.available = 1000;

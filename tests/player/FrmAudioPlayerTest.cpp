@@ -311,7 +311,8 @@ TEST(FrmAudioPlayerAtScaleTwo, WindowDoublesAndDrawsDoubleSizePictures) {
   EXPECT_EQ(window.Command10->geometry(), QRect(344, 88, 33, 33));
   const QImage drawn = window.Command3->icon().pixmap(QSize(32, 32), 2.0).toImage();
   EXPECT_EQ(drawn.convertToFormat(QImage::Format_ARGB32),
-            tavrelo::resources::readPicture(":/tavrelo/buttons/next@2x.png").convertToFormat(QImage::Format_ARGB32));
+            tavrelo::resources::readPicture(":/tavrelo/buttons/next@2x.png")
+                .convertToFormat(QImage::Format_ARGB32));
 }
 
 TEST(StartArgumentTest, ReadsDiscAddressesDevicesAndSheets) {

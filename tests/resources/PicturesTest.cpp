@@ -21,8 +21,10 @@ TEST(Pictures, EachLoadsInItsFormatAndSizeWithTransparentCorners) {
     QSize size;
     bool clearCorner;
   } table[] = {
-      {kApplicationIcon, "ico", {32, 32}, true}, {kHandCursor, "ico", {32, 32}, true},
-      {kBanner, "jpeg", {141, 23}, false},       {kDonation, "gif", {100, 44}, true},
+      {kApplicationIcon, "ico", {32, 32}, true},
+      {kHandCursor, "ico", {32, 32}, true},
+      {kBanner, "jpeg", {141, 23}, false},
+      {kDonation, "gif", {100, 44}, true},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.path);
@@ -47,7 +49,8 @@ TEST(Pictures, ButtonsAndDesktopIconsComeInEverySize) {
     EXPECT_EQ(icon.pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64)) << "the @2x drawing";
     EXPECT_EQ(qAlpha(QImage(path).pixel(0, 0)), 0);
   }
-  for (int size : kDesktopIconSizes) EXPECT_EQ(QImage(desktopIconPath(size)).size(), QSize(size, size));
+  for (int size : kDesktopIconSizes)
+    EXPECT_EQ(QImage(desktopIconPath(size)).size(), QSize(size, size));
   EXPECT_EQ(applicationIcon().availableSizes().size(), std::size(kDesktopIconSizes));
 }
 

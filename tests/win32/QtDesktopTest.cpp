@@ -25,8 +25,9 @@ TEST(QtDesktop, StartsExactlyTheProgramWithItsArgumentsAndNoShell) {
   {
     QFile script(program);
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(("#!/bin/sh\npwd > '" + out + ".tmp'\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" +
-                  out + ".tmp'; done\nmv '" + out + ".tmp' '" + out + "'\n")
+    script.write(("#!/bin/sh\npwd > '" + out +
+                  ".tmp'\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" + out +
+                  ".tmp'; done\nmv '" + out + ".tmp' '" + out + "'\n")
                      .toUtf8());
   }
   ::chmod(program.toLocal8Bit().constData(), 0755);

@@ -46,12 +46,10 @@ TEST_F(RuntimeDirTest, ALockFileThatIsASymlinkOrMissingFolderFails) {
   fs::create_symlink(target, root / "instance.lock");
   std::string error;
   tavrelo::os::Fd lock;
-  EXPECT_EQ(lockFile(root / "instance.lock", lock, error),
-            LockOutcome::Failed);
+  EXPECT_EQ(lockFile(root / "instance.lock", lock, error), LockOutcome::Failed);
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(fs::exists(target));
-  EXPECT_EQ(lockFile(root / "no" / "such.lock", lock, error),
-            LockOutcome::Failed);
+  EXPECT_EQ(lockFile(root / "no" / "such.lock", lock, error), LockOutcome::Failed);
 }
 
 }  // namespace

@@ -41,8 +41,8 @@ disc::Toc writeCueBin(const std::filesystem::path& cuePath,
     char text[64];
     std::snprintf(text, sizeof text, "  TRACK %02zu AUDIO\n    INDEX 01 ", i + 1);
     sheet += text + msf(sectorsBefore) + "\n";
-    toc.tracks.push_back(
-        {static_cast<int>(i) + 1, static_cast<disc::Lba>(disc::kLeadInFrames + sectorsBefore), true});
+    toc.tracks.push_back({static_cast<int>(i) + 1,
+                          static_cast<disc::Lba>(disc::kLeadInFrames + sectorsBefore), true});
     for (const std::int16_t sample : pcm) {
       bin += static_cast<char>(static_cast<std::uint16_t>(sample) & 0xff);
       bin += static_cast<char>(static_cast<std::uint16_t>(sample) >> 8);

@@ -4,8 +4,8 @@
 #include <exception>
 #include <filesystem>
 
-#include "tools/demo-disc/Synth.h"
 #include "tools/demo-disc/DiscImage.h"
+#include "tools/demo-disc/Synth.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -32,8 +32,9 @@ std::string serialize(const DriveState& s) {
       << s.canCloseTray << s.refusesSpeed << s.mediaChanged << s.hasDisc << "\nnumbers "
       << s.generation << ' ' << s.readyAtMs << ' ' << s.spinUpMs << ' ' << s.speed << ' '
       << s.unreadableDelayMs << ' ' << s.readCommands << ' ' << s.lastReadTimeoutMs << ' '
-      << s.disc.lastSession << ' ' << s.disc.toc.leadOut << ' ' << s.failedReads << "\nimage " << s.disc.image.string()
-      << "\nalbum " << s.disc.text.album << "\nperformer " << s.disc.text.performer << '\n';
+      << s.disc.lastSession << ' ' << s.disc.toc.leadOut << ' ' << s.failedReads << "\nimage "
+      << s.disc.image.string() << "\nalbum " << s.disc.text.album << "\nperformer "
+      << s.disc.text.performer << '\n';
   for (const auto& alias : s.aliases) out << "alias " << alias << '\n';
   for (const auto& t : s.disc.toc.tracks)
     out << "track " << t.number << ' ' << t.start << ' ' << t.audio << '\n';

@@ -81,7 +81,8 @@ class EmulatedCdrom : public servicetest::ServiceHarness {
     std::string output;
     if (tool == nullptr) return output;
     char buffer[512];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, tool)) > 0;) output.append(buffer, n);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, tool)) > 0;)
+      output.append(buffer, n);
     const int ended = ::pclose(tool);
     if (status != nullptr) *status = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1;
     return output;
@@ -252,8 +253,14 @@ TEST_F(EmulatedCdrom, ACdExtraDiscsAudioEndsWithItsSession) {
   EXPECT_EQ(mcisend("'open D:\\ type cdaudio alias cd' 'status cd length track 2' "
                     "'set cd time format tmsf' 'play cd from 2' 'status cd mode'"),
             "1\n00:02:00\n\n\nplaying\n");
-  EXPECT_TRUE(eventually([&] { return mcisend("'open D:\\ type cdaudio alias cd shareable' 'status cd mode'") == "1\nstopped\n"; }, 8000));
-  EXPECT_EQ(mcisend("'open D:\\ type cdaudio alias cd shareable' 'status cd position'"), "1\n00:02:00\n");
+  EXPECT_TRUE(eventually(
+      [&] {
+        return mcisend("'open D:\\ type cdaudio alias cd shareable' 'status cd mode'") ==
+               "1\nstopped\n";
+      },
+      8000));
+  EXPECT_EQ(mcisend("'open D:\\ type cdaudio alias cd shareable' 'status cd position'"),
+            "1\n00:02:00\n");
 }
 
 TEST_F(EmulatedCdrom, ADriveThisUserMayNotOpenKeepsItsLetterAndSaysWhy) {
