@@ -178,7 +178,7 @@ TEST_F(ServiceProcess, RunningOutOfDescriptorsNeitherSpinsNorEndsTheService) {
   crowd.clear();
   // Once it has let the crowd go (the sanitizers' own checks need descriptors
   // too), the service serves as before.
-  EXPECT_TRUE(eventually([&] { return openFiles() <= calm; }));
+  EXPECT_TRUE(eventually([&] { return openFiles() <= calm; }, 15000));
   EXPECT_FALSE(reaped(pid));
   auto client = openDrive();
   EXPECT_TRUE(client->status().mediaPresent);
