@@ -218,9 +218,9 @@ struct PulseSink::Impl {
     // One frame: play as soon as anything is there, and after an underrun
     // wait for data rather than run the clock over silence.
     attr.prebuf = kBytesPerFrame;
-    // Asked for in quarters: the server calls for more while three quarters
-    // of the queue still play, margin for a client thread that wakes late.
-    attr.minreq = attr.tlength / 4;
+    // Asked for in halves: a CD's data is cheap to copy, and every request
+    // wakes this process; half a queue still playing is ample margin.
+    attr.minreq = attr.tlength / 2;
     attr.fragsize = static_cast<std::uint32_t>(-1);
     auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
@@ -488,6 +488,16 @@ void PulseSink::stop() {
 
 void PulseSink::wake() {
   LoopLock lock(impl_->loop.get());
+  // New data comes every third of a second, but the server asks for more by
+  // itself once half its queue has room: writing only then, or while the
+  // queue is still filling, lets this process sleep in between.
+  pa_stream* stream = impl_->stream.get();
+  if (stream != nullptr && pa_stream_get_state(stream) == PA_STREAM_READY &&
+      impl_->streamPulled > 0) {
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
+    const std::size_t room = pa_stream_writable_size(stream);
+    if (attr != nullptr && room != static_cast<std::size_t>(-1) && room < attr->minreq) return;
+  }
   impl_->writeSome();
 }
 

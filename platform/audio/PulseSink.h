@@ -11,7 +11,7 @@ struct PulseOptions {
   std::string server;  // "unix:/run/user/1000/pulse/native"; empty: libpulse's default
   std::string device;  // a sink name; empty: the server's default sink
   std::string appName = "Tavrelo 2";
-  int latencyMs = 100;  // what the server keeps queued; pause and stop act within this
+  int latencyMs = 2000;  // what the server keeps queued: asked for in halves
 };
 
 // Plays to a PulseAudio server (or PipeWire's pulse server) through libpulse.
