@@ -40,6 +40,9 @@ namespace {
 std::atomic<bool> stopRequested{false};
 
 constexpr int kPollMs = 250;
+// With nothing to wait for, the loop still looks at the stop flag and the
+// idle clock this often (a stop signal may land on another thread).
+constexpr int kRestMs = 1000;
 
 std::int64_t nowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -125,7 +128,7 @@ class Server {
       const bool listen = nowMs() >= acceptPausedUntil_;
       waiting.assign({{listen ? listener_.get() : -1, POLLIN, 0}, {wake_.get(), POLLIN, 0}});
       for (const Client& c : clients_) waiting.push_back({c.busy() ? -1 : c.fd.get(), POLLIN, 0});
-      int timeout = kPollMs;
+      int timeout = listen ? kRestMs : kPollMs;
       if (desktop_) {
         desktop_->addDescriptors(waiting);
         const int due = desktop_->timeoutMs();
