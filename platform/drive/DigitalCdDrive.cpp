@@ -262,8 +262,10 @@ void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
   if (audio_ == AudioStatus::Playing || audio_ == AudioStatus::Paused) {
     stopSoundLocked();
     audio_ = present ? AudioStatus::Stopped : AudioStatus::Error;
-    if (!present)
+    if (!present) {
       lastError_ = gone ? "the drive went away during play" : "the disc went away during play";
+      logProblem(lastError_);
+    }
   }
   mediaPresent_ = present;
   toc_ = present ? media.toc : Toc{};

@@ -29,7 +29,7 @@ struct EngineOptions {
   // whole, read once without retries, until the disc reads again.
   int longUnreadableRun = 150;
   int pollMs = 20;         // how often the reader looks at the clock near a play's end
-  int idlePollMs = 100;    // how often it looks at the ring otherwise
+  int idlePollMs = 500;    // how often it looks at the ring otherwise (it holds seconds)
   int mediaPollMs = 300;   // how often an idle reader asks the source about its tray
   Clock* clock = nullptr;  // null: the system clock
 };
