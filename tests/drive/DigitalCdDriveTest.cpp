@@ -28,9 +28,9 @@ constexpr int kSector = disc::kStereoFramesPerSector;
 // hand-clocked sink that keeps what it played.
 struct Rig {
   explicit Rig(std::vector<int> tracks = {750, 750, 750}, EngineOptions options = {}) {
-    testdisc::DiscSpec spec;
-    for (int sectors : tracks) spec.tracks.push_back({.sectors = sectors});
-    disc = testdisc::writeDisc(dir.path(), spec);
+    testdisc::DiscSpec layout;
+    for (int sectors : tracks) layout.tracks.push_back({.sectors = sectors});
+    disc = testdisc::writeDisc(dir.path(), layout);
     auto source = std::make_unique<FaultyDisc>(disc::CueImage::openAsDrive(disc.cue));
     faults = source.get();
     auto nullSink = std::make_unique<NullSink>(true);

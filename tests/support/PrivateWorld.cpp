@@ -25,9 +25,9 @@ PrivateWorld::PrivateWorld(int tracks, int seconds, bool withSound) : runtime(di
   ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   std::filesystem::create_directory(runtime);
   std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-  testdisc::DiscSpec spec;
-  spec.tracks = testdisc::plainTracks(tracks, seconds);
-  disc = testdisc::writeDisc(dir.path() / "disc", spec);
+  testdisc::DiscSpec layout;
+  layout.tracks = testdisc::plainTracks(tracks, seconds);
+  disc = testdisc::writeDisc(dir.path() / "disc", layout);
   if (withSound && !sound.start()) throw std::runtime_error("no private sound server");
   setenv("XDG_RUNTIME_DIR", runtime.string());
   setenv("PULSE_SERVER", withSound ? sound.server() : "unix:" + dir.path().string() + "/no-server");

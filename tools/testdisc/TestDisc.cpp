@@ -120,13 +120,13 @@ void TestDisc::expectedSector(Lba lba, std::span<std::uint8_t> out) const {
   fillSector(it->kind == Region::Kind::Data ? Region{} : *it, lba, out);  // data reads as silence
 }
 
-TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
-  const auto count = static_cast<int>(spec.tracks.size());
+TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& layout) {
+  const auto count = static_cast<int>(layout.tracks.size());
   if (count < 1 || count > 99) throw std::invalid_argument("testdisc: a disc has 1 to 99 tracks");
   std::filesystem::create_directories(dir);
-  const bool perTrack = spec.format == AudioFormat::Wave || spec.format == AudioFormat::Flac ||
-                        spec.format == AudioFormat::Aiff;
-  const auto track = [&](int n) -> const TrackSpec& { return spec.tracks[std::size_t(n - 1)]; };
+  const bool perTrack = layout.format == AudioFormat::Wave || layout.format == AudioFormat::Flac ||
+                        layout.format == AudioFormat::Aiff;
+  const auto track = [&](int n) -> const TrackSpec& { return layout.tracks[std::size_t(n - 1)]; };
   std::vector<FilePlan> files;
   std::vector<PlacedRegion> placed;
   // Per track: the file of INDEX 01 and of INDEX 00, and their sector offsets.
@@ -152,27 +152,27 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
     int file = sharedFile;
     if (t.data) {
       std::snprintf(name, sizeof name, "-%02d-data.bin", n);
-      file = newFile(spec.baseName + name, AudioFormat::Binary);
+      file = newFile(layout.baseName + name, AudioFormat::Binary);
     } else if (perTrack) {
-      const char* ext = spec.format == AudioFormat::Wave   ? "wav"
-                        : spec.format == AudioFormat::Aiff ? "aiff"
-                                                           : "flac";
-      if (spec.style.blanksInNames) {
+      const char* ext = layout.format == AudioFormat::Wave   ? "wav"
+                        : layout.format == AudioFormat::Aiff ? "aiff"
+                                                             : "flac";
+      if (layout.style.blanksInNames) {
         std::snprintf(name, sizeof name, "%02d - Piste %d.%s", n, n, ext);
-        file = newFile(name, spec.format);
+        file = newFile(name, layout.format);
       } else {
         std::snprintf(name, sizeof name, "-%02d.%s", n, ext);
-        file = newFile(spec.baseName + name, spec.format);
+        file = newFile(layout.baseName + name, layout.format);
       }
     } else if (sharedFile < 0) {
       file = sharedFile = newFile(
-          spec.baseName + (spec.style.blanksInNames ? " (image).bin" : ".bin"), spec.format);
+          layout.baseName + (layout.style.blanksInNames ? " (image).bin" : ".bin"), layout.format);
     }
     oneFile[std::size_t(n)] = file;
     add(Region::Kind::Silence, 0, t.pregapSectors, -1);
     // Rippers' "gaps appended" mode: INDEX 00 at the end of the previous track's file.
     const bool gapBefore =
-        perTrack && spec.style.gapsInPreviousFile && n > 1 && !t.data && !track(n - 1).data;
+        perTrack && layout.style.gapsInPreviousFile && n > 1 && !t.data && !track(n - 1).data;
     const int zero = gapBefore ? oneFile[std::size_t(n - 1)] : file;
     zeroFile[std::size_t(n)] = zero;
     zeroAt[std::size_t(n)] = files[std::size_t(zero)].sectors;
@@ -183,7 +183,7 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
     add(Region::Kind::Silence, 0, t.postgapSectors, -1);
   }
   disc.toc.leadOut = lba;
-  if (spec.style.remAndTitles) {
+  if (layout.style.remAndTitles) {
     disc.toc.album = "Disque d'été";
     disc.toc.performer = "Tavrelo Test";
     for (disc::Track& entry : disc.toc.tracks) {
@@ -192,11 +192,11 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
     }
   }
 
-  std::string sheet = spec.style.utf8Bom ? "\xEF\xBB\xBF" : "";
+  std::string sheet = layout.style.utf8Bom ? "\xEF\xBB\xBF" : "";
   const auto line = [&](const std::string& text) {
-    sheet += text + (spec.style.crlf ? "\r\n" : "\n");
+    sheet += text + (layout.style.crlf ? "\r\n" : "\n");
   };
-  if (spec.style.remAndTitles) {
+  if (layout.style.remAndTitles) {
     for (const char* text :
          {"REM GENRE \"Test\"", "REM DATE 2024", "REM COMMENT \"testdisc\"",
           "CATALOG 0000000000000", "PERFORMER \"Tavrelo Test\"", "TITLE \"Disque d'été\""})
@@ -217,7 +217,7 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
     char text[64];
     std::snprintf(text, sizeof text, "  TRACK %02d %s", n, t.data ? "MODE1/2352" : "AUDIO");
     line(text);
-    if (spec.style.remAndTitles) {
+    if (layout.style.remAndTitles) {
       std::snprintf(text, sizeof text, "    TITLE \"Piste %d\"", n);
       line(text);
       line("    PERFORMER \"Tavrelo Test\"");
@@ -230,7 +230,7 @@ TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& spec) {
     line("    INDEX 01 " + msf(oneAt[i]));
     if (t.postgapSectors > 0) line("    POSTGAP " + msf(t.postgapSectors));
   }
-  disc.cue = dir / (spec.baseName + ".cue");
+  disc.cue = dir / (layout.baseName + ".cue");
   saveFile(disc.cue, sheet);
   for (std::size_t f = 0; f < files.size(); ++f) {
     std::vector<const PlacedRegion*> parts;

@@ -101,10 +101,10 @@ TEST_F(EmulatedCdrom, TheDriveIsFoundOnceUnderItsAlias) {
 }
 
 TEST_F(EmulatedCdrom, TocAndSamplesComeFromTheirAddresses) {
-  testdisc::DiscSpec spec;
-  spec.tracks = testdisc::plainTracks(2, 2);
-  spec.tracks.insert(spec.tracks.begin(), testdisc::TrackSpec{150, 0, 0, 0, true});
-  disc_ = testdisc::writeDisc(dir_.path() / "mixed", spec);
+  testdisc::DiscSpec layout;
+  layout.tracks = testdisc::plainTracks(2, 2);
+  layout.tracks.insert(layout.tracks.begin(), testdisc::TrackSpec{150, 0, 0, 0, true});
+  disc_ = testdisc::writeDisc(dir_.path() / "mixed", layout);
   drive_->insert(emulatedDisc(disc_));
   const auto source = disc::openPhysicalDrive("/dev/sr0");
   EXPECT_EQ(source->mediaState(), disc::MediaState::DiscPresent);
@@ -241,10 +241,10 @@ TEST_F(EmulatedCdrom, CdTextTitlesArriveInUtf8) {
 // The audio session of a CD-Extra disc ends 11,400 frames before its data
 // track: that is where its last audio track ends, and where play stops.
 TEST_F(EmulatedCdrom, ACdExtraDiscsAudioEndsWithItsSession) {
-  testdisc::DiscSpec spec;
-  spec.tracks = testdisc::plainTracks(2, 2);
-  spec.tracks.push_back(testdisc::TrackSpec{150, 0, 0, 0, true});
-  disc_ = testdisc::writeDisc(dir_.path() / "extra", spec);
+  testdisc::DiscSpec layout;
+  layout.tracks = testdisc::plainTracks(2, 2);
+  layout.tracks.push_back(testdisc::TrackSpec{150, 0, 0, 0, true});
+  disc_ = testdisc::writeDisc(dir_.path() / "extra", layout);
   EmulatedDisc extra = emulatedDisc(disc_);
   extra.toc.tracks[2].start += disc::kSessionGapFrames;
   extra.toc.leadOut += disc::kSessionGapFrames;
