@@ -196,10 +196,7 @@ class PhysicalDrive final : public DiscSource {
     toc.album = cdText(text, CDTEXT_FIELD_TITLE, 0);
     toc.performer = cdText(text, CDTEXT_FIELD_PERFORMER, 0);
     leadOut_ = toc.leadOut;
-    audioEnd_ = toc.leadOut;
-    for (const Track& track : toc.tracks) {
-      if (track.audio) audioEnd_ = toc.trackEnd(track.number);
-    }
+    audioEnd_ = toc.audioEnd();
     return toc;
   }
 

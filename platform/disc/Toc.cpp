@@ -18,6 +18,14 @@ Lba Toc::trackEnd(int number) const {
   return next->session != track->session ? next->start - kSessionGapFrames : next->start;
 }
 
+Lba Toc::audioEnd() const {
+  Lba end = leadOut;
+  for (const Track& track : tracks) {
+    if (track.audio) end = trackEnd(track.number);
+  }
+  return end;
+}
+
 int Toc::trackAt(Lba lba) const {
   if (tracks.empty() || lba < tracks.front().start || lba >= leadOut) return 0;
   int number = tracks.front().number;

@@ -50,6 +50,9 @@ struct Toc {
   Lba trackEnd(int number) const;
   // The number of the track that holds `lba`, 0 when it lies outside every track.
   int trackAt(Lba lba) const;
+  // The first address past the last audio track (past it lie only data and
+  // session gaps); the lead-out when the disc has no audio track.
+  Lba audioEnd() const;
 
   bool operator==(const Toc&) const = default;
 };

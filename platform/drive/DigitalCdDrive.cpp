@@ -329,11 +329,7 @@ void DigitalCdDrive::applyLocked(const DriveEvent& event) {
       } else {
         // Past the last audio track lies only data (a CD-Extra disc): that is
         // the end of the disc for a player.
-        Lba audioEnd = toc_.leadOut;
-        for (const disc::Track& track : toc_.tracks) {
-          if (track.audio) audioEnd = toc_.trackEnd(track.number);
-        }
-        const bool endOfDisc = playTo_ >= audioEnd;
+        const bool endOfDisc = playTo_ >= toc_.audioEnd();
         stopSoundLocked();
         audio_ = AudioStatus::Stopped;
         position_ = endOfDisc ? firstAudioStartLocked() : playTo_;
