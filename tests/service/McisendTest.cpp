@@ -55,11 +55,8 @@ TEST_F(McisendLogic, PrintsOneLinePerCommandAndFailsAfterAnyError) {
             "1\n"
             "error 261: The driver cannot recognize the specified command.\n"
             "playing\n");
-}
-
-TEST_F(McisendLogic, ClosesItsDevicesAndLeavesTheDiscPlaying) {
-  ASSERT_EQ(run({"open D: type cdaudio alias cd", "play cd"}), mcisend::kAllSucceeded);
-  EXPECT_EQ(run({"status cd mode"}), mcisend::kSomeFailed);  // the alias went with the run
+  // The alias went with the run; the disc plays on.
+  EXPECT_EQ(run({"status cd mode"}), mcisend::kSomeFailed);
   EXPECT_EQ(drive_->status().audio, drive::AudioStatus::Playing);
 }
 
@@ -102,20 +99,17 @@ class McisendTool : public ServiceHarness {
   std::string output;
 };
 
-TEST_F(McisendTool, OpensTheImageDriveAndAnswersExactly) {
+TEST_F(McisendTool, AnswersExactlyThroughTheServiceWithItsExitCodes) {
   EXPECT_EQ(mcisend({"open D:\\ type cdaudio alias cd shareable", "status cd mode",
                      "status cd number of tracks", "set cd time format tmsf", "status cd position",
                      "status cd length track 2", "close cd"}),
             0);
   EXPECT_EQ(output, "1\nstopped\n3\n\n01:00:00:00\n00:04:00\n\n");
-  EXPECT_EQ(mcisend({"open E:\\ type cdaudio alias cd", "status cd mode"}), 1);
-  EXPECT_EQ(output.substr(0, 6), "error ");
-}
-
-TEST_F(McisendTool, ErrorsAndUsageHaveTheirExitCodes) {
   EXPECT_EQ(mcisend({"status cd mode", "open D:\\ type cdaudio alias cd"}), 1);
   EXPECT_EQ(output,
             "error 263: The specified device is not open or is not recognized by MCI.\n1\n");
+  EXPECT_EQ(mcisend({"open E:\\ type cdaudio alias cd", "status cd mode"}), 1);
+  EXPECT_EQ(output.substr(0, 6), "error ");
   EXPECT_EQ(mcisend({"--frobnicate"}), 2);
   EXPECT_EQ(output, "");
 }

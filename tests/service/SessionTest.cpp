@@ -67,7 +67,7 @@ class SessionTest : public ::testing::Test {
   DriveTable table_;
 };
 
-TEST_F(SessionTest, AConnectionStartsWithHelloThenOneOpen) {
+TEST_F(SessionTest, AConnectionStartsWithHelloOfItsVersionThenOneOpen) {
   Session session(table_);
   EXPECT_EQ(send(session, Op::Status).failure.failure, Failure::HelloFirst);
   EXPECT_EQ(open(session, cue("a.cue")).failure.failure, Failure::HelloFirst);
@@ -80,18 +80,17 @@ TEST_F(SessionTest, AConnectionStartsWithHelloThenOneOpen) {
   EXPECT_EQ(open(session, cue("a.cue")).kind, ReplyKind::Done);
   EXPECT_TRUE(session.hasDrive());
   EXPECT_EQ(open(session, cue("a.cue")).failure.failure, Failure::AlreadyOpen);
-}
 
-TEST_F(SessionTest, AClientOfAnotherVersionIsToldWhyAndHungUp) {
-  Session session(table_);
-  Request hello;
-  hello.op = Op::Hello;
-  hello.version = 7;
+  // A client of another version is told why and hung up.
+  Session other(table_);
+  Request old;
+  old.op = Op::Hello;
+  old.version = 7;
   bool hangUp = false;
-  const Reply reply = session.handle(encode(hello), hangUp);
+  const Reply refused = other.handle(encode(old), hangUp);
   EXPECT_TRUE(hangUp);
-  EXPECT_EQ(reply.failure.failure, Failure::WrongVersion);
-  EXPECT_NE(reply.failure.message.find("version 7"), std::string::npos);
+  EXPECT_EQ(refused.failure.failure, Failure::WrongVersion);
+  EXPECT_NE(refused.failure.message.find("version 7"), std::string::npos);
 }
 
 TEST_F(SessionTest, OneSourceIsOneDriveForEveryConnection) {
