@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <utility>
 
+#include "platform/os/LockFile.h"
 #include "platform/os/Spawn.h"
 #include "platform/service/ServiceLauncher.h"
 
@@ -428,16 +428,9 @@ void MediaPlayer2::quit() {
     const AudioStatus audio = k.drive->status().audio;
     if (audio == AudioStatus::Playing || audio == AudioStatus::Paused) k.drive->stop();
   }
-  // The window writes its pid into its lock; a pid is only trusted when it
-  // still names the program, not a process that came after it.
-  std::ifstream lock(options_.instanceLock);
-  long pid = 0;
-  if (!(lock >> pid) || pid <= 1) return;
-  std::error_code ignored;
-  const auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", ignored);
-  const std::string name = exe.filename().string();
-  const std::string program = options_.program.filename().string();
-  if (name == program || name == program + " (deleted)") ::kill(static_cast<pid_t>(pid), SIGTERM);
+  // The window closes on this as on its close box, and writes its pid into its lock.
+  const pid_t window = os::lockHolder(options_.instanceLock, options_.program.filename().string());
+  if (window > 0) ::kill(window, SIGTERM);
 }
 
 }  // namespace tavrelo::service
