@@ -250,15 +250,23 @@ struct PulseSink::Impl {
     stream.reset();
   }
 
+  // The stream's own level, once the server has given it an index.
+  void applyVolume() {
+    if (!volume || stream == nullptr || pa_stream_get_state(stream.get()) != PA_STREAM_READY)
+      return;
+    unrefOperation(pa_context_set_sink_input_volume(
+        context.get(), pa_stream_get_index(stream.get()), &*volume, nullptr, nullptr));
+  }
+
   static void onStreamState(pa_stream* s, void* user) {
     auto* self = static_cast<Impl*>(user);
     if (s != self->stream.get()) return;
     const pa_stream_state_t state = pa_stream_get_state(s);
     if (state == PA_STREAM_READY) {
+      self->applyVolume();  // a level asked for while the stream was being made
       // A pause or resume that came while the stream was being made could not
       // cork it then (libpulse refuses before READY); the wish stands now.
       unrefOperation(pa_stream_cork(s, self->paused ? 1 : 0, nullptr, nullptr));
-      self->applyVolume();  // likewise a level asked for meanwhile
       self->reportBack();
       self->writeSome();
     } else if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
@@ -273,13 +281,6 @@ struct PulseSink::Impl {
         self->scheduleRetry();
       }
     }
-  }
-
-  void applyVolume() {
-    if (!volume || stream == nullptr || pa_stream_get_state(stream.get()) != PA_STREAM_READY)
-      return;
-    unrefOperation(pa_context_set_sink_input_volume(
-        context.get(), pa_stream_get_index(stream.get()), &*volume, nullptr, nullptr));
   }
 
   static void onWritable(pa_stream*, size_t, void* user) { static_cast<Impl*>(user)->writeSome(); }
