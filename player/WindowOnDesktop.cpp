@@ -105,7 +105,8 @@ void centreByFrame(QWidget* window) {
 
 void holdDesktopRequests() {
   std::string error;
-  tavrelo::os::routeSignals({SIGUSR1}, error);
+  // Without a pipe the call is lost rather than fatal: SIGUSR1 would end the program.
+  if (tavrelo::os::routeSignals({SIGUSR1}, error) < 0) ::signal(SIGUSR1, SIG_IGN);
 }
 
 void answerDesktopRequests(QWidget* window) {
