@@ -1,11 +1,19 @@
 #include "player/WindowOnDesktop.h"
 
+#include <signal.h>
+
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QWindow>
+
+#include "platform/os/Log.h"
+#include "platform/os/SignalPipe.h"
+#include "platform/win32/SingleInstance.h"
 
 namespace {
 
@@ -50,6 +58,16 @@ class DesktopEvents final : public QObject {
   bool centred_ = false;
 };
 
+void comeForward(QWidget* window) {
+  // Qt hands a token it finds here to the compositor when it asks to activate.
+  const std::string token = tavrelo::win32::takeActivationToken();
+  if (!token.empty()) qputenv("XDG_ACTIVATION_TOKEN", QByteArray::fromStdString(token));
+  window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
 }  // namespace
 
 QString captionWithoutMnemonics(const QString& caption) {
@@ -83,4 +101,30 @@ void centreByFrame(QWidget* window) {
   // move() places the frame's top-left corner.
   const QRect area = screen->availableGeometry();
   window->move(area.center() - QRect(QPoint(), frame).center());
+}
+
+void holdDesktopRequests() {
+  std::string error;
+  // Without a pipe the call is lost rather than fatal: SIGUSR1 would end the program.
+  if (tavrelo::os::routeSignals({SIGUSR1}, error) < 0) ::signal(SIGUSR1, SIG_IGN);
+}
+
+void answerDesktopRequests(QWidget* window) {
+  std::string error;
+  const int fd = tavrelo::os::routeSignals({SIGTERM, SIGINT, SIGHUP, SIGUSR1}, error);
+  if (fd < 0) {
+    tavrelo::os::log(error + "; an end request ends the program without closing its window");
+    return;
+  }
+  auto* requests = new QSocketNotifier(fd, QSocketNotifier::Read, window);
+  QObject::connect(requests, &QSocketNotifier::activated, window, [window, fd] {
+    for (int number = 0; (number = tavrelo::os::takeSignal(fd)) != 0;) {
+      if (number == SIGUSR1) {
+        comeForward(window);
+      } else {
+        // A modal window (About, a message) closes first, as at a logout.
+        QApplication::closeAllWindows();
+      }
+    }
+  });
 }

@@ -32,3 +32,13 @@ void fitToDesktop(QWidget* window);
 
 // Centres the window on its screen by its frame (as far as it is known yet).
 void centreByFrame(QWidget* window);
+
+// Lets the desktop reach the running program. A request to end it (SIGTERM
+// from a logout, the media controls' Quit or kill; SIGINT; SIGHUP) closes its
+// windows as their close boxes do, so the window's unload handler runs; a
+// second copy's call (SIGUSR1) brings the window forward: shown normal,
+// raised and active.
+void answerDesktopRequests(QWidget* window);
+// Until then a second copy's call waits (it would end the program otherwise);
+// an end request still ends it at once.
+void holdDesktopRequests();

@@ -51,6 +51,9 @@ class AudioSink {
   virtual void stop() = 0;
   // The source has frames again after a pull that found none.
   virtual void wake() = 0;
+  // The level of this sink's own stream, as the sound server's mixer shows
+  // it: 1.0 is 100 %, the disc as recorded. Kept for every later stream.
+  virtual void setVolume(double level) = 0;
 
   // Frames of the current stream the listener has heard: what the sound
   // server's clock says has left the speakers, never more than was pulled.

@@ -21,6 +21,7 @@ class NullSink final : public AudioSink {
   void resume() override;
   void stop() override;
   void wake() override;
+  void setVolume(double) override {}  // no sound to make louder
   std::int64_t heardFrames() override;
   SinkStats stats() override;
 

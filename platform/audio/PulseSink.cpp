@@ -11,8 +11,10 @@
 #include <pulse/rtclock.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -115,6 +117,9 @@ struct PulseSink::Impl {
   std::vector<std::uint8_t> scratch;
 
   SinkStats stats;
+  // The level asked for, for every stream from then on; until one is asked
+  // for, the server chooses (it may restore what the user set last time).
+  std::optional<pa_cvolume> volume;
 
   // --- connection ---
 
@@ -226,7 +231,8 @@ struct PulseSink::Impl {
         PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
     if (paused) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
     const char* device = options.device.empty() ? nullptr : options.device.c_str();
-    if (pa_stream_connect_playback(stream.get(), device, &attr, flags, nullptr, nullptr) < 0) {
+    const pa_cvolume* level = volume ? &*volume : nullptr;
+    if (pa_stream_connect_playback(stream.get(), device, &attr, flags, level, nullptr) < 0) {
       reportDown(std::string("could not play to the sound server: ") +
                  pa_strerror(pa_context_errno(context.get())));
       closeStream();
@@ -244,11 +250,20 @@ struct PulseSink::Impl {
     stream.reset();
   }
 
+  // The stream's own level, once the server has given it an index.
+  void applyVolume() {
+    if (!volume || stream == nullptr || pa_stream_get_state(stream.get()) != PA_STREAM_READY)
+      return;
+    unrefOperation(pa_context_set_sink_input_volume(
+        context.get(), pa_stream_get_index(stream.get()), &*volume, nullptr, nullptr));
+  }
+
   static void onStreamState(pa_stream* s, void* user) {
     auto* self = static_cast<Impl*>(user);
     if (s != self->stream.get()) return;
     const pa_stream_state_t state = pa_stream_get_state(s);
     if (state == PA_STREAM_READY) {
+      self->applyVolume();  // a level asked for while the stream was being made
       // A pause or resume that came while the stream was being made could not
       // cork it then (libpulse refuses before READY); the wish stands now.
       unrefOperation(pa_stream_cork(s, self->paused ? 1 : 0, nullptr, nullptr));
@@ -499,6 +514,17 @@ void PulseSink::wake() {
     if (attr != nullptr && room != static_cast<std::size_t>(-1) && room < attr->minreq) return;
   }
   impl_->writeSome();
+}
+
+void PulseSink::setVolume(double level) {
+  // Not a number counts as silence; past the server's maximum is its maximum.
+  const double limit = static_cast<double>(PA_VOLUME_MAX) / PA_VOLUME_NORM;
+  const double kept = level > 0 ? std::min(level, limit) : 0.0;
+  pa_cvolume volume;
+  pa_cvolume_set(&volume, kChannels, static_cast<pa_volume_t>(std::lround(kept * PA_VOLUME_NORM)));
+  LoopLock lock(impl_->loop.get());
+  impl_->volume = volume;
+  impl_->applyVolume();
 }
 
 std::int64_t PulseSink::heardFrames() {

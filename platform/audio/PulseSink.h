@@ -30,6 +30,7 @@ class PulseSink final : public AudioSink {
   void resume() override;
   void stop() override;
   void wake() override;
+  void setVolume(double level) override;
   std::int64_t heardFrames() override;
   SinkStats stats() override;
 

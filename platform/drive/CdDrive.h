@@ -58,6 +58,12 @@ class CdDrive {
   // Stops the sound at once, then opens the tray.
   virtual DriveError openTray() = 0;
   virtual DriveError closeTray() = 0;
+
+  // The drive's own output level, as a drive's audio control page sets it:
+  // 1.0 plays the disc as recorded. It holds for every play after. A drive
+  // that sends no sound of its own stays at 1.0.
+  virtual void setVolume(double) {}
+  virtual double volume() { return 1.0; }
 };
 
 }  // namespace tavrelo::drive

@@ -204,6 +204,17 @@ DriveError DigitalCdDrive::closeTray() {
   return moveTray(&disc::DiscSource::closeTray, "the tray did not close: ");
 }
 
+void DigitalCdDrive::setVolume(double level) {
+  std::lock_guard lock(mutex_);
+  volume_ = level > 0 ? level : 0.0;
+  sink_->setVolume(volume_);
+}
+
+double DigitalCdDrive::volume() {
+  std::lock_guard lock(mutex_);
+  return volume_;
+}
+
 // Moves the tray on the source (this can take seconds on a real drive, so the
 // status lock is not held), then takes in whatever media the source now has.
 DriveError DigitalCdDrive::moveTray(void (disc::DiscSource::*move)(), const char* failure) {

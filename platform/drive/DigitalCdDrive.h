@@ -69,6 +69,8 @@ class DigitalCdDrive final : public CdDrive {
   DriveError seek(Lba to) override;
   DriveError openTray() override;
   DriveError closeTray() override;
+  void setVolume(double level) override;
+  double volume() override;
 
   // Why the drive last gave up or failed a command; empty when it never did.
   std::string lastError();
@@ -150,6 +152,7 @@ class DigitalCdDrive final : public CdDrive {
   bool trayOpen_ = false;
   bool mediaPresent_ = false;
   bool driveGone_ = false;  // unplugged: every command fails until it is back
+  double volume_ = 1.0;
   std::uint64_t generation_ = 0;
   std::uint64_t mediaEpoch_ = 0;  // bumped by tray moves, so an older poll is not applied
   Toc toc_;

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 namespace tavrelo::os {
 
@@ -25,6 +26,16 @@ LockOutcome lockFile(const std::filesystem::path& file, Fd& held, std::string& e
   }
   held = std::move(fd);
   return LockOutcome::Taken;
+}
+
+pid_t lockHolder(const std::filesystem::path& file, const std::string& program) {
+  std::ifstream in(file);
+  long pid = 0;
+  if (!(in >> pid) || pid <= 1) return 0;
+  std::error_code ignored;
+  const auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", ignored);
+  const std::string name = exe.filename().string();
+  return name == program || name == program + " (deleted)" ? static_cast<pid_t>(pid) : 0;
 }
 
 }  // namespace tavrelo::os

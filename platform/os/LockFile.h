@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 
@@ -14,5 +16,10 @@ enum class LockOutcome { Taken, HeldElsewhere, Failed };
 // keeps the lock until it is closed or the process ends, however it ends.
 // `error` explains a Failed outcome.
 LockOutcome lockFile(const std::filesystem::path& file, Fd& held, std::string& error);
+
+// The process whose pid a lock holder wrote into `file`, while that process
+// still runs the program named `program` (a file name); 0 otherwise, so a
+// stale pid never reaches a process that came after the program.
+pid_t lockHolder(const std::filesystem::path& file, const std::string& program);
 
 }  // namespace tavrelo::os

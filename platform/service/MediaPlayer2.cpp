@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <utility>
 
+#include "platform/os/LockFile.h"
 #include "platform/os/Spawn.h"
 #include "platform/service/ServiceLauncher.h"
 
@@ -171,7 +171,7 @@ MediaPlayer2::MediaPlayer2(sd_bus* bus, DriveRoster& roster, MediaPlayerOptions 
       SD_BUS_PROPERTY("PlaybackStatus", "s", getProperty, 0, kChanges),
       SD_BUS_WRITABLE_PROPERTY("Rate", "d", getProperty, setIgnored, 0, kChanges),
       SD_BUS_PROPERTY("Metadata", "a{sv}", getProperty, 0, kChanges),
-      SD_BUS_WRITABLE_PROPERTY("Volume", "d", getProperty, setIgnored, 0, kChanges),
+      SD_BUS_WRITABLE_PROPERTY("Volume", "d", getProperty, setVolume, 0, kChanges),
       SD_BUS_PROPERTY("Position", "x", getProperty, 0, 0),
       SD_BUS_PROPERTY("MinimumRate", "d", getProperty, 0, kConst),
       SD_BUS_PROPERTY("MaximumRate", "d", getProperty, 0, kConst),
@@ -223,6 +223,7 @@ MediaPlayer2::Shown MediaPlayer2::shownOf(const View& view) const {
       break;
   }
   shown.can = view.track != nullptr;
+  if (view.known != nullptr) shown.volume = view.known->drive->volume();
   if (view.track != nullptr) {
     shown.track = std::to_string(reinterpret_cast<std::uintptr_t>(view.known)) + "/" +
                   std::to_string(view.status.mediaGeneration) + "/" +
@@ -237,6 +238,7 @@ void MediaPlayer2::publish(bool seeked) {
   std::vector<const char*> names;
   if (!shown_ || shown_->playback != now.playback) names.push_back("PlaybackStatus");
   if (!shown_ || shown_->track != now.track) names.push_back("Metadata");
+  if (!shown_ || shown_->volume != now.volume) names.push_back("Volume");
   if (!shown_ || shown_->can != now.can) {
     names.insert(names.end(), {"CanPlay", "CanPause", "CanGoNext", "CanGoPrevious", "CanSeek"});
   }
@@ -259,8 +261,17 @@ int MediaPlayer2::getProperty(sd_bus*, const char*, const char*, const char* pro
 
 int MediaPlayer2::setIgnored(sd_bus*, const char*, const char*, const char*, sd_bus_message*, void*,
                              sd_bus_error*) {
-  // One rate only, and the drive has no volume of its own: the sound
-  // server's mixer sets it.
+  return 0;  // one rate only
+}
+
+int MediaPlayer2::setVolume(sd_bus*, const char*, const char*, const char*, sd_bus_message* value,
+                            void* self, sd_bus_error*) {
+  double level = 0;
+  const int r = sd_bus_message_read(value, "d", &level);
+  if (r < 0) return r;
+  auto& player = *static_cast<MediaPlayer2*>(self);
+  if (KnownDrive* known = player.roster_.current()) known->drive->setVolume(level);
+  if (player.changed) player.changed(false);
   return 0;
 }
 
@@ -278,10 +289,9 @@ int MediaPlayer2::property(const std::string& name, sd_bus_message* reply) {
   if (name == "SupportedMimeTypes") {
     return sd_bus_message_append(reply, "as", 2, "x-content/audio-cdda", "application/x-cue");
   }
-  if (name == "Rate" || name == "MinimumRate" || name == "MaximumRate" || name == "Volume") {
-    return number(1.0);
-  }
+  if (name == "Rate" || name == "MinimumRate" || name == "MaximumRate") return number(1.0);
   const View view = look();
+  if (name == "Volume") return number(shownOf(view).volume);
   if (name == "PlaybackStatus")
     return sd_bus_message_append(reply, "s", shownOf(view).playback.c_str());
   if (name == "Metadata") return appendMetadata(reply, view);
@@ -418,16 +428,9 @@ void MediaPlayer2::quit() {
     const AudioStatus audio = k.drive->status().audio;
     if (audio == AudioStatus::Playing || audio == AudioStatus::Paused) k.drive->stop();
   }
-  // The window writes its pid into its lock; a pid is only trusted when it
-  // still names the program, not a process that came after it.
-  std::ifstream lock(options_.instanceLock);
-  long pid = 0;
-  if (!(lock >> pid) || pid <= 1) return;
-  std::error_code ignored;
-  const auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", ignored);
-  const std::string name = exe.filename().string();
-  const std::string program = options_.program.filename().string();
-  if (name == program || name == program + " (deleted)") ::kill(static_cast<pid_t>(pid), SIGTERM);
+  // The window closes on this as on its close box, and writes its pid into its lock.
+  const pid_t window = os::lockHolder(options_.instanceLock, options_.program.filename().string());
+  if (window > 0) ::kill(window, SIGTERM);
 }
 
 }  // namespace tavrelo::service

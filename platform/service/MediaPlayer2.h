@@ -69,6 +69,7 @@ class MediaPlayer2 {
     std::string playback;
     std::string track;  // what the metadata describes
     bool can = false;
+    double volume = 1.0;
     bool operator==(const Shown&) const = default;
   };
   struct View {
@@ -82,6 +83,8 @@ class MediaPlayer2 {
                          sd_bus_message* reply, void* self, sd_bus_error*);
   static int setIgnored(sd_bus*, const char*, const char*, const char*, sd_bus_message*, void*,
                         sd_bus_error*);
+  static int setVolume(sd_bus*, const char*, const char*, const char*, sd_bus_message* value,
+                       void* self, sd_bus_error*);
   static int call(sd_bus_message* message, void* self, sd_bus_error* error);
 
   View look();

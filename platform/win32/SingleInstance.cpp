@@ -1,5 +1,10 @@
 #include "platform/win32/SingleInstance.h"
 
+#include <signal.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <utility>
 
 #include "platform/os/LockFile.h"
@@ -13,6 +18,9 @@ std::function<bool()>& testCheck() {
   static std::function<bool()> check;
   return check;
 }
+
+// Where a second copy leaves its activation token for the running one.
+constexpr const char* kTokenFile = "activation-token";
 
 }  // namespace
 
@@ -42,6 +50,35 @@ bool anotherInstanceRunning() {
     return false;
   }();
   return running;
+}
+
+void bringRunningCopyForward() {
+  std::string error;
+  const auto folder = os::runtimeFolder(error);
+  if (!folder) return;
+  std::error_code ignored;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored).filename().string();
+  const pid_t running = os::lockHolder(*folder / "instance.lock", self);
+  if (running <= 0) return;
+  // Wayland lets a window take the focus only with the launcher's token.
+  const char* token = std::getenv("XDG_ACTIVATION_TOKEN");
+  if (token != nullptr && *token != '\0') {
+    std::ofstream(*folder / kTokenFile, std::ios::trunc) << token;
+  } else {
+    std::filesystem::remove(*folder / kTokenFile, ignored);
+  }
+  ::kill(running, SIGUSR1);
+}
+
+std::string takeActivationToken() {
+  std::string error;
+  const auto folder = os::runtimeFolder(error);
+  if (!folder) return {};
+  std::ifstream in(*folder / kTokenFile);
+  std::string token(std::istreambuf_iterator<char>(in), {});
+  std::error_code ignored;
+  std::filesystem::remove(*folder / kTokenFile, ignored);
+  return token;
 }
 
 void setInstanceCheckForTesting(std::function<bool()> check) {

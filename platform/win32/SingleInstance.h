@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace tavrelo::win32 {
 
@@ -10,6 +11,14 @@ namespace tavrelo::win32 {
 // (no usable folder) the program runs without the check and says why once in
 // its log.
 bool anotherInstanceRunning();
+
+// Asks the copy that holds the lock to bring its window forward (SIGUSR1),
+// passing on the activation token a desktop launcher gave this copy, if any.
+void bringRunningCopyForward();
+
+// In the copy that holds the lock: the token a second copy passed on, once;
+// "" when it had none.
+std::string takeActivationToken();
 
 // Replaces the question's answer for tests; an empty function restores the lock.
 void setInstanceCheckForTesting(std::function<bool()> check);

@@ -71,6 +71,8 @@ class Desktop : public ServiceHarness {
 };
 
 TEST_F(Desktop, APlayerClientSeesAndDrivesTheDiscAfterItsClientLeft) {
+  ASSERT_TRUE(world_.sound.start());
+  world_.setenv("PULSE_SERVER", world_.sound.server());
   ASSERT_EQ(mci("play cd\\n"), "\n");  // mcisend has gone: nobody holds the drive now
   EXPECT_TRUE(shows("status", "Playing"));
   EXPECT_EQ(player("metadata --format "
@@ -88,6 +90,19 @@ TEST_F(Desktop, APlayerClientSeesAndDrivesTheDiscAfterItsClientLeft) {
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
   EXPECT_TRUE(eventually([&] { return monitor().find("\"Paused\"") != std::string::npos; }));
+
+  // The volume is the drive's own stream's, and holds for a restarted sound server.
+  const auto streamAtHalf = [&] {
+    return eventually(
+        [&] { return shell("pactl list sink-inputs").find(": 32768 /") != std::string::npos; });
+  };
+  player("volume 0.5");
+  EXPECT_TRUE(streamAtHalf());
+  EXPECT_TRUE(shows("volume", "0.500000"));
+  EXPECT_TRUE(eventually([&] { return monitor().find("\"Volume\"") != std::string::npos; }));
+  world_.sound.stop();
+  ASSERT_TRUE(world_.sound.start());
+  EXPECT_TRUE(streamAtHalf());
 
   player("play");
   EXPECT_TRUE(shows("status", "Playing"));
