@@ -65,7 +65,7 @@ TEST(DriveLetters, StringsAndTypesAsKernel32GivesThem) {
   EXPECT_EQ(std::string(buffer, 14), std::string("C:\\\0D:\\\0e:\\\0\0#", 14));
 
   const std::pair<const char*, UINT> types[] = {
-      {"C:\\", 3}, {"d:\\", 5}, {"E:\\", 5},  {"F:\\", 1},    {"", 1},
+      {"C:\\", 3}, {"d:\\", 5}, {"E:\\", 5},  {"F:\\", 1},   {"", 1},
       {"D:", 1},   {"CD", 1},   {"C:\\x", 1}, {"D:\\\\", 1}, {nullptr, 1}};
   for (const auto& [root, type] : types) {
     EXPECT_EQ(GetDriveTypeA(root), type) << (root != nullptr ? root : "null");
