@@ -36,7 +36,6 @@ namespace {
 using namespace resources;
 using namespace demodisc;
 
-
 TEST(Pictures, EachLoadsInItsFormatAndSizeWithTransparentCorners) {
   const struct {
     const char* path;
@@ -120,7 +119,6 @@ TEST(Pictures, WritersRefuseWhatTheyCannotWrite) {
   EXPECT_TRUE(artwork::encodeRgbJpeg(QImage(), 90).isEmpty());
   EXPECT_TRUE(artwork::encodeRgbJpeg(QImage(8, 8, QImage::Format_RGB32), 101).isEmpty());
 }
-
 
 int run(const std::string& arguments) {
   const int status = std::system((std::string(TAVRELO_MAKE_DEMO_DISC) + " " + arguments).c_str());
