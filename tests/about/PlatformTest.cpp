@@ -21,42 +21,31 @@ namespace {
 using win32::reg::kLocalMachine;
 constexpr REGSAM kAsked = 0x2003F;
 
-class RegistryTest : public ::testing::Test {
- protected:
-  RegistryTest() {
-    memory.setValue("SOFTWARE\\Tavrelo\\Tools", "Path", win32::RegistryValue::text("/bin/tool"));
-    memory.setValue("SOFTWARE\\Tavrelo\\Tools", "Empty", {1, {}});
-    memory.setValue("SOFTWARE\\Tavrelo\\Tools", "", win32::RegistryValue::text("default"));
-    win32::setRegistry(&memory);
-  }
-  ~RegistryTest() override {
-    for (HKEY key : opened) RegCloseKey(key);
-    win32::setRegistry(nullptr);
-  }
-
-  HKEY open(const char* path, REGSAM access = kAsked, HKEY root = kLocalMachine) {
-    HKEY key = 0;
-    EXPECT_EQ(0, RegOpenKeyExA(root, path, 0, access, &key)) << path;
-    if (key != 0) opened.push_back(key);
-    return key;
-  }
-  // The result, the type and the size RegQueryValueExA gives for `name`.
-  std::array<LONG, 3> query(HKEY key, const char* name, BYTE* data, DWORD size) {
-    DWORD type = 0;
-    const LONG result = RegQueryValueExA(key, name, nullptr, &type, data, &size);
-    return {result, static_cast<LONG>(type), static_cast<LONG>(size)};
-  }
-
-  win32::MemoryRegistry memory;
-  std::vector<HKEY> opened;
-};
+// The result, the type and the size RegQueryValueExA gives for `name`.
+std::array<LONG, 3> query(HKEY key, const char* name, BYTE* data, DWORD size) {
+  DWORD type = 0;
+  const LONG result = RegQueryValueExA(key, name, nullptr, &type, data, &size);
+  return {result, static_cast<LONG>(type), static_cast<LONG>(size)};
+}
 
 // Keys open without regard to case; values come with their type and size as
 // stored; bad arguments, missing keys and closed handles get Windows' codes.
-TEST_F(RegistryTest, OpensKeysAndQueriesValuesWithWindowsResultCodes) {
+TEST(Registry, OpensKeysAndQueriesValuesWithWindowsResultCodes) {
+  MemoryRegistry memory;
+  memory.setValue("SOFTWARE\\Tavrelo\\Tools", "Path", win32::RegistryValue::text("/bin/tool"));
+  memory.setValue("SOFTWARE\\Tavrelo\\Tools", "Empty", {1, {}});
+  memory.setValue("SOFTWARE\\Tavrelo\\Tools", "", win32::RegistryValue::text("default"));
+  win32::setRegistry(&memory);
+  std::vector<HKEY> opened;
+  auto open = [&](const char* path, REGSAM access = kAsked, HKEY root = kLocalMachine) {
+    HKEY key = 0;
+    EXPECT_EQ(0, RegOpenKeyExA(root, path, 0, access, &key)) << path;
+    opened.push_back(key);
+    return key;
+  };
   EXPECT_NE(open("software\\TAVRELO\\tools"), open("SOFTWARE\\Tavrelo\\Tools"));
   const HKEY parent = open("SOFTWARE");  // parents exist
-  EXPECT_EQ(3u, win32::openKeyCount());
+  EXPECT_EQ(3u, openKeyCount());
   const HKEY tools = open("Tavrelo\\Tools", kAsked, parent);  // below an open key
   EXPECT_EQ((std::array<LONG, 3>{0, 1, 10}), query(tools, "PATH", nullptr, 0));
   // A handle opened without KEY_QUERY_VALUE cannot read.
@@ -88,26 +77,29 @@ TEST_F(RegistryTest, OpensKeysAndQueriesValuesWithWindowsResultCodes) {
   DWORD size = 10, reserved = 0;
   EXPECT_EQ(87, RegQueryValueExA(key, "Path", &reserved, nullptr, data.data(), &size));
   EXPECT_EQ(87, RegQueryValueExA(key, "Path", nullptr, nullptr, data.data(), nullptr));
+  for (HKEY handle : opened) RegCloseKey(handle);
+  win32::setRegistry(nullptr);
 }
 
 // Linux's registry: the first system-information tool on PATH, or nothing.
 TEST(SystemRegistryTest, AnswersLookupOneWithTheFirstToolFoundAndNeverLookupTwo) {
   RecordingDesktop desktop;
   win32::SystemRegistry system;
-  EXPECT_EQ(2, system.openKey("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", kAsked));
+  const char* const tool = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+  const char* const location = "SOFTWARE\\Microsoft\\Shared Tools Location";
+  EXPECT_EQ(2, system.openKey(tool, kAsked));
 
   desktop.installed = {"gnome-system-monitor", "hardinfo", "kinfocenter"};
   EXPECT_EQ(0, system.openKey("Software\\Microsoft\\Shared Tools\\MSINFO", kAsked));
   EXPECT_EQ(0, system.openKey("SOFTWARE\\Microsoft", kAsked));
   EXPECT_EQ(2, system.openKey("SOFTWARE\\Microsoft\\Shared", kAsked));
-  EXPECT_EQ(2, system.openKey("SOFTWARE\\Microsoft\\Shared Tools Location", kAsked));
-  EXPECT_EQ(win32::RegistryValue::text("/usr/bin/hardinfo").data,
-            system.value("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH").value().data);
-  EXPECT_FALSE(system.value("SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO").has_value());
+  EXPECT_EQ(2, system.openKey(location, kAsked));
+  EXPECT_EQ(win32::RegistryValue::text("/usr/bin/hardinfo").data, system.value(tool, "PATH")->data);
+  EXPECT_FALSE(system.value(location, "MSINFO"));
 
   desktop.installed.insert("hardinfo2");
   EXPECT_EQ(win32::RegistryValue::text("/usr/bin/hardinfo2").data,
-            system.value("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH").value().data);
+            system.value(tool, "path")->data);
 }
 
 // A web or mail address goes to xdg-open as it is, in the given folder; a
@@ -139,7 +131,6 @@ TEST(ShellExecute, OpensATargetWithXdgOpenOrGivesAWindowsErrorValue) {
 
   desktop.nextProcessId = 0;  // xdg-open is there but does not start
   EXPECT_EQ(31, open("open", "http://x.example", ""));
-  EXPECT_EQ(4u, desktop.starts.size());
   desktop.installed.clear();  // no xdg-open at all
   EXPECT_EQ(31, open("open", "http://x.example", ""));
   EXPECT_EQ(4u, desktop.starts.size());
@@ -159,9 +150,8 @@ TEST(VbDirTest, FindsNormalFilesOnly) {
   EXPECT_EQ("link", Dir(dir + "/link"));
   for (const std::string& none :
        {dir + "/msinfo32.exe", dir + "/.hidden", dir + "/folder", dir + "/folder/",
-        dir + "/dangling", dir + "/missing", std::string(), std::string("bad\0name", 8)}) {
+        dir + "/dangling", dir + "/missing", std::string(), std::string("bad\0name", 8)})
     EXPECT_EQ("", Dir(none)) << none;  // case counts on Linux
-  }
 }
 
 }  // namespace

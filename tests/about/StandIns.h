@@ -4,45 +4,41 @@
 // open and the programs started, one line each.
 
 #include <map>
-#include <optional>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "platform/win32/Registry.h"
 #include "tests/support/RecordingDesktop.h"
 
-namespace tavrelo::win32 {
+namespace tavrelo::testing {
 
 // Keys and values held in memory, matched without regard to case, with a log
 // of every key opened and the rights asked for.
-class MemoryRegistry : public Registry {
+class MemoryRegistry : public win32::Registry {
  public:
   // Creates the key and its parents, as Windows keys exist along the path.
-  void setValue(std::string_view path, std::string_view name, RegistryValue value) {
-    const std::string key = normaliseKeyPath(path);
+  void setValue(std::string_view path, std::string_view name, win32::RegistryValue value) {
+    const std::string key = win32::normaliseKeyPath(path);
     for (std::size_t cut = 0; (cut = key.find('\\', cut)) != std::string::npos; ++cut) {
       keys_[key.substr(0, cut)];
     }
-    keys_[key][normaliseKeyPath(name)] = std::move(value);
+    keys_[key][win32::normaliseKeyPath(name)] = std::move(value);
   }
 
   LONG openKey(std::string_view path, REGSAM access) override {
     opens.emplace_back(path, access);
-    return path.empty() || keys_.count(std::string(path)) ? reg::kSuccess : reg::kFileNotFound;
+    return path.empty() || keys_.count(std::string(path)) ? 0 : 2;  // found, not found
   }
-  std::optional<RegistryValue> value(std::string_view path, std::string_view name) override {
+  std::optional<win32::RegistryValue> value(std::string_view path, std::string_view name) override {
     const auto key = keys_.find(std::string(path));
-    if (key == keys_.end()) return std::nullopt;
-    const auto found = key->second.find(normaliseKeyPath(name));
-    if (found == key->second.end()) return std::nullopt;
-    return found->second;
+    const std::string entry = win32::normaliseKeyPath(name);
+    if (key == keys_.end() || key->second.count(entry) == 0) return std::nullopt;
+    return key->second.at(entry);
   }
 
   std::vector<std::pair<std::string, REGSAM>> opens;
 
  private:
-  std::map<std::string, std::map<std::string, RegistryValue>> keys_;  // by lower-case path, name
+  std::map<std::string, std::map<std::string, win32::RegistryValue>> keys_;  // lower case
 };
 
 // How many keys RegOpenKeyExA has opened that RegCloseKey has not closed:
@@ -52,14 +48,10 @@ inline std::size_t openKeyCount() {
   std::size_t open = 0;
   for (HKEY handle = 0x100; handle < 0x100 + 4 * 65536; handle += 4) {
     open += RegQueryValueExA(handle, nullptr, nullptr, nullptr, nullptr, nullptr) !=
-            reg::kInvalidHandle;
+            win32::reg::kInvalidHandle;
   }
   return open;
 }
-
-}  // namespace tavrelo::win32
-
-namespace tavrelo::testing {
 
 // "folder: program arg..." for each program the desktop was asked to start.
 inline std::vector<std::string> started(const RecordingDesktop& desktop) {

@@ -1,9 +1,6 @@
-// What the build draws and synthesises. The committed pictures as the windows
-// load them, and the generator's promise to draw them again: Qt's raster engine
-// picks its blending code by CPU, so two machines may differ in the last bit of
-// an antialiased edge, and pictures are compared by their pixels, within a few
-// levels. The demo disc: its music is clean, and make-demo-disc writes an image
-// that the program's own disc reader plays sample for sample.
+// The committed pictures as the windows load them and as the generator draws
+// them again (Qt's raster engine blends by CPU, so pictures are compared by
+// their pixels, within a few levels); the demo disc's music and image.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -11,19 +8,20 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QIcon>
-#include <QImage>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
+#include <tuple>
 
 #include "platform/disc/CueImage.h"
 #include "resources/PictureFiles.h"
 #include "resources/Pictures.h"
-#include "tests/support/TempDir.h"
 #include "tools/demo-disc/Synth.h"
 #include "tools/make-resources/Generator.h"
 #include "tools/make-resources/GifFile.h"
@@ -37,23 +35,18 @@ using namespace resources;
 using namespace demodisc;
 
 TEST(Pictures, EachLoadsInItsFormatAndSizeWithTransparentCorners) {
-  const struct {
-    const char* path;
-    const char* format;
-    QSize size;
-    bool clearCorner;
-  } table[] = {
+  const std::tuple<const char*, const char*, QSize, bool> table[] = {
       {kApplicationIcon, "ico", {32, 32}, true},
       {kHandCursor, "ico", {32, 32}, true},
       {kBanner, "jpeg", {141, 23}, false},
       {kDonation, "gif", {100, 44}, true},
   };
-  for (const auto& row : table) {
-    SCOPED_TRACE(row.path);
-    const QImage image = readPicture(QString::fromLatin1(row.path));
-    EXPECT_EQ(QImageReader::imageFormat(QString::fromLatin1(row.path)), row.format);
-    EXPECT_EQ(image.size(), row.size);
-    EXPECT_EQ(qAlpha(image.pixel(0, 0)) == 0, row.clearCorner);
+  for (const auto& [path, format, size, clearCorner] : table) {
+    SCOPED_TRACE(path);
+    const QImage image = readPicture(QString::fromLatin1(path));
+    EXPECT_EQ(QImageReader::imageFormat(QString::fromLatin1(path)), format);
+    EXPECT_EQ(image.size(), size);
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)) == 0, clearCorner);
   }
   // The banner's edges are the panel's olive, so no seam shows.
   EXPECT_EQ(readPicture(kBanner).pixel(140, 22), qRgb(128, 128, 0));
@@ -66,13 +59,12 @@ TEST(Pictures, EachLoadsInItsFormatAndSizeWithTransparentCorners) {
     EXPECT_EQ(icon.pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64)) << "the @2x drawing";
     EXPECT_EQ(qAlpha(readPicture(path).pixel(0, 0)), 0);
   }
-  for (int size : kDesktopIconSizes) {
+  for (int size : kDesktopIconSizes)
     EXPECT_EQ(readPicture(desktopIconPath(size)).size(), QSize(size, size));
-  }
   EXPECT_EQ(applicationIcon().availableSizes().size(), std::size(kDesktopIconSizes));
 }
 
-TEST(Generator, DrawsTheCommittedPicturesAndSaysWhereItCannotWrite) {
+TEST(Generator, DrawsTheCommittedPicturesAndRefusesWhatItCannotWrite) {
   QTemporaryDir out;
   QString error;
   QStringList written = artwork::writePictures(out.path(), &error);
@@ -95,9 +87,8 @@ TEST(Generator, DrawsTheCommittedPicturesAndSaysWhereItCannotWrite) {
     ASSERT_FALSE(fresh.isNull()) << file.toStdString();
     ASSERT_EQ(fresh.size(), old.size()) << file.toStdString();
     int largest = 0;  // of any channel of any pixel
-    for (qsizetype i = 0; i < fresh.sizeInBytes(); ++i) {
+    for (qsizetype i = 0; i < fresh.sizeInBytes(); ++i)
       largest = std::max(largest, std::abs(fresh.constBits()[i] - old.constBits()[i]));
-    }
     EXPECT_LE(largest, 4) << file.toStdString() << " differs: run make-resources";
   }
 
@@ -105,9 +96,8 @@ TEST(Generator, DrawsTheCommittedPicturesAndSaysWhereItCannotWrite) {
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   EXPECT_TRUE(artwork::writePictures(blocker.fileName() + "/sub", &error).isEmpty());
   EXPECT_TRUE(error.startsWith("icons/tavrelo2.ico: ")) << error.toStdString();
-}
 
-TEST(Pictures, WritersRefuseWhatTheyCannotWrite) {
+  // The writers refuse what they cannot write.
   QImage indexed(8, 8, QImage::Format_Indexed8);
   indexed.setColorTable(QList<QRgb>(17, qRgb(1, 2, 3)));
   indexed.fill(0);
@@ -172,8 +162,8 @@ TEST(DemoSongs, EverySongIsCleanStereoMusicOfItsOwn) {
 // into each, the reader returns the rendered samples. A place it cannot write
 // is said, and so is a missing argument.
 TEST(MakeDemoDisc, TheProgramsOwnDiscReaderPlaysIt) {
-  test::TempDir dir;
-  const auto cue = dir.path() / "nested" / "demo.cue";
+  QTemporaryDir temp;
+  const std::filesystem::path dir = temp.path().toStdString(), cue = dir / "nested" / "demo.cue";
   ASSERT_EQ(run("'" + cue.string() + "' >/dev/null"), 0);
   const auto source = disc::CueImage::open(cue);
   ASSERT_TRUE(source);
@@ -188,17 +178,15 @@ TEST(MakeDemoDisc, TheProgramsOwnDiscReaderPlaysIt) {
     std::vector<std::uint8_t> sector(disc::kSectorBytes);
     const disc::Lba at = start + 10 * disc::kFramesPerSecond;
     ASSERT_EQ(source->readAudio(at, 1, sector), 1);
+    // Both little-endian 16-bit samples.
     const auto first = static_cast<std::size_t>(at - start) * 2 * disc::kStereoFramesPerSector;
-    for (int i = 0; i < 2 * disc::kStereoFramesPerSector; ++i) {
-      ASSERT_EQ(static_cast<std::int16_t>(sector[2 * i] | (sector[2 * i + 1] << 8)),
-                pcm[first + static_cast<std::size_t>(i)]);
-    }
+    EXPECT_EQ(0, std::memcmp(sector.data(), pcm.data() + first, sector.size()));
     start += static_cast<disc::Lba>((pcm.size() / 2 + 587) / 588);
   }
   EXPECT_EQ(toc.leadOut, start);
 
-  std::ofstream(dir.path() / "file") << "x";
-  EXPECT_EQ(run("'" + (dir.path() / "file" / "demo.cue").string() + "' 2>/dev/null"), 1);
+  std::ofstream(dir / "file") << "x";
+  EXPECT_EQ(run("'" + (dir / "file" / "demo.cue").string() + "' 2>/dev/null"), 1);
   EXPECT_EQ(run("2>/dev/null"), 2) << "usage";
 }
 
