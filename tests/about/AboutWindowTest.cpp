@@ -248,7 +248,8 @@ TEST_F(AboutTest, ShowModalOpensANewWindowOverItsOwnerEachTime) {
 // name a folder, which must hold MSINFO32.EXE. Every failure ends in the
 // message, and each press asks afresh.
 TEST_F(AboutTest, StartsTheToolOfTheFirstLookupThatNamesOneOrSaysItIsMissing) {
-  QTemporaryDir folder, empty;
+  QTemporaryDir folder, other;
+  QDir(other.path()).mkdir("MSINFO32.EXE");  // a folder, not the file
   const std::string dir = folder.path().toStdString();
   for (const char* name : {"hardinfo", "MSINFO32.EXE"}) {
     std::ofstream(dir + "/" + name) << "#!/bin/sh\n";
@@ -265,7 +266,7 @@ TEST_F(AboutTest, StartsTheToolOfTheFirstLookupThatNamesOneOrSaysItIsMissing) {
       {text(dir + "/gone"), text(dir), "", 1},
       {binary, text(dir), "", 1},  // an empty path
       {zeroBytes, text(dir), "", 1},
-      {none, text(empty.path().toStdString()), "", 2},
+      {none, text(other.path().toStdString()), "", 2},
       {none, none, "", 2},
   };
   for (const auto& row : rows) {
@@ -293,14 +294,11 @@ TEST_F(AboutTest, StartsTheToolOfTheFirstLookupThatNamesOneOrSaysItIsMissing) {
   EXPECT_EQ("Tavrelo2", desktop.messages[0].title);
 }
 
-std::vector<BYTE> bytes(const std::string& text) {
-  return {text.begin(), text.end()};
-}
-
 // One zero is cut at the end only; numbers read as "&h" and hexadecimal; other
 // types leave the text alone; more than 1,024 bytes, a missing value or key
 // read as nothing; and the key is closed in every case.
 TEST_F(AboutTest, GetKeyValueReadsTextsAndNumbersUpTo1024Bytes) {
+  auto bytes = [](const std::string& text) { return std::vector<BYTE>(text.begin(), text.end()); };
   // A value's bytes and type; whether it is read, and as what.
   const std::tuple<std::vector<BYTE>, DWORD, bool, std::string> rows[] = {
       {bytes("abc\0"s), 1, true, "abc"},
