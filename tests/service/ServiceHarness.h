@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,10 +37,7 @@ class ServiceHarness : public ::testing::Test {
   std::filesystem::path folder() const { return world_.serviceFolder(); }
   std::filesystem::path socketPath() const { return folder() / service::kSocketName; }
   std::string log() const { return world_.serviceLog(); }
-  std::optional<pid_t> servicePid() const {
-    const pid_t pid = world_.servicePid();
-    return pid > 0 ? std::optional<pid_t>(pid) : std::nullopt;
-  }
+  pid_t servicePid() const { return world_.servicePid(); }
 
   void makeFolder() const {
     std::filesystem::create_directory(folder());

@@ -31,7 +31,6 @@ class SessionTest : public ::testing::Test {
           return std::make_shared<testing::FakeCdDrive>(clock_, threeTracks());
         }) {
     std::ofstream(dir_.path() / "a.cue") << "FILE a.bin BINARY\n";
-    std::ofstream(dir_.path() / "broken.cue") << "nonsense\n";
     std::filesystem::create_symlink(dir_.path() / "a.cue", dir_.path() / "link.cue");
   }
 
