@@ -112,26 +112,24 @@ TEST(ServiceProtocol, OversizedUnknownAndOutOfRangeMessagesAreRefusedByName) {
   for (std::uint8_t type : {0, 12, 255}) EXPECT_EQ(requestFailure({type}), Failure::UnknownType);
   for (std::uint8_t type : {0, 6, 255}) EXPECT_EQ(replyFailure({type}), Failure::UnknownType);
 
-  // Source kind 3, an empty path, a NUL inside the path.
-  EXPECT_EQ(requestFailure({2, 3, 1, 0, 'a', 0, 0}), Failure::Malformed);
-  EXPECT_EQ(requestFailure({2, 1, 0, 0, 0, 0}), Failure::Malformed);
-  EXPECT_EQ(requestFailure({2, 1, 3, 0, '/', 0, 'a', 0, 0}), Failure::Malformed);
   // A path longer than its bound, though the packet is within its own.
   const std::size_t n = kMaxPathBytes + 1;
   Bytes longPath{2, 1, static_cast<std::uint8_t>(n & 0xff), static_cast<std::uint8_t>(n >> 8)};
   longPath.insert(longPath.end(), n, 'a');
   longPath.insert(longPath.end(), {0, 0});
-  EXPECT_EQ(requestFailure(longPath), Failure::Malformed);
-
-  Bytes status = encode(Reply::ofStatus({}));
-  status[1] = 2;  // trayOpen must be 0 or 1
-  EXPECT_EQ(replyFailure(status), Failure::Malformed);
-  status = encode(Reply::ofStatus({}));
-  status[11] = 4;  // no such audio status
-  EXPECT_EQ(replyFailure(status), Failure::Malformed);
-  EXPECT_EQ(replyFailure({2, 6}), Failure::Malformed);                   // no such drive error
-  EXPECT_EQ(replyFailure({4, 0, 0, 0, 0, 0, 100}), Failure::Malformed);  // 100 tracks
-  EXPECT_EQ(replyFailure({5, 0, 0, 0}), Failure::Malformed);             // failure 0
+  for (const Bytes& bytes : {Bytes{2, 3, 1, 0, 'a', 0, 0},  // source kind 3
+                             Bytes{2, 1, 0, 0, 0, 0},       // an empty path
+                             Bytes{2, 1, 3, 0, '/', 0, 'a', 0, 0}, longPath}) {
+    EXPECT_EQ(requestFailure(bytes), Failure::Malformed) << bytes.size() << " bytes";
+  }
+  Bytes tray = encode(Reply::ofStatus({})), audio = tray;
+  tray[1] = 2;    // a flag is 0 or 1
+  audio[11] = 4;  // no such audio status
+  for (const Bytes& bytes :
+       {tray, audio, Bytes{2, 6} /* no such drive error */,
+        Bytes{4, 0, 0, 0, 0, 0, 100} /* 100 tracks */, Bytes{5, 0, 0, 0} /* failure 0 */}) {
+    EXPECT_EQ(replyFailure(bytes), Failure::Malformed) << int{bytes[0]};
+  }
 }
 
 TEST(ServiceProtocol, TooLongTextsAreCutAndTooManyTracksRefusedWhenEncoding) {

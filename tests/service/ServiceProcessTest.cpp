@@ -182,8 +182,7 @@ TEST_F(ServiceProcess, RunningOutOfDescriptorsNeitherSpinsNorEndsTheService) {
   // too), the service serves as before.
   EXPECT_TRUE(eventually([&] { return openFiles() <= calm; }, 15000));
   EXPECT_FALSE(reaped(pid));
-  auto client = openDrive();
-  EXPECT_TRUE(client->status().mediaPresent);
+  EXPECT_TRUE(openDrive()->status().mediaPresent);
 }
 
 TEST_F(ServiceProcess, BadPacketsAndOtherUsersAreRefusedAndTheServiceServesOn) {
@@ -234,8 +233,7 @@ TEST_F(ServiceProcess, TwoServicesStartedAtOnceEndWithOneAndALogPastAMegabyteSta
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   const pid_t winner = loser == a ? b : a;
   EXPECT_TRUE(eventually([&] { return servicePid() == winner; }));
-  auto client = openDrive();
-  EXPECT_TRUE(client->status().mediaPresent);
+  EXPECT_TRUE(openDrive()->status().mediaPresent);
   EXPECT_EQ(servicePid(), winner);
   EXPECT_FALSE(reaped(winner));
   EXPECT_LT(std::filesystem::file_size(folder() / service::kLogName), 4096u);
