@@ -26,15 +26,14 @@ class Desktop : public ServiceHarness {
  protected:
   void SetUp() override {
     ServiceHarness::SetUp();
-    ::setenv("TAVRELO2_DISC_IMAGES", disc_.cue.c_str(), 1);
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", startBus().c_str(), 1);
+    world_.setenv("TAVRELO2_DISC_IMAGES", disc_.cue.string());
+    world_.setenv("DBUS_SESSION_BUS_ADDRESS", startBus());
     system_ = startBus();
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", system_.c_str(), 1);
+    world_.setenv("DBUS_SYSTEM_BUS_ADDRESS", system_);
   }
   void TearDown() override {
     ServiceHarness::TearDown();
     for (pid_t pid : helpers_) ::kill(pid, SIGTERM);
-    ::unsetenv("TAVRELO2_DISC_IMAGES");
   }
 
   std::string startBus() {
@@ -128,7 +127,7 @@ TEST_F(Desktop, APlayerClientSeesAndDrivesTheDiscAfterItsClientLeft) {
 TEST_F(Desktop, WhileADiscPlaysTheComputerStaysAwakeAndSleepPausesIt) {
   // No session bus here: the drives work as before, and the log says why the
   // desktop cannot see them.
-  ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (dir_.path() / "none").string()).c_str(), 1);
+  world_.setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir_.path() / "none").string());
   background("/usr/bin/python3 " +
                  (std::filesystem::path(__FILE__).parent_path() / "fake-logind.py").string() +
                  " '" + system_ + "'",

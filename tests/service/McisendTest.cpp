@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <string_view>
 
-#include "platform/mci/MciErrors.h"
 #include "platform/mci/MciSession.h"
 #include "tests/service/ServiceHarness.h"
 #include "tests/support/FakeCdDrive.h"
@@ -41,77 +39,61 @@ class McisendLogic : public ::testing::Test {
   std::ostringstream out_, err_;
 };
 
-TEST_F(McisendLogic, PrintsOneLinePerCommandAndFailsAfterAnyError) {
-  EXPECT_EQ(run({"open D:\\ type cdaudio alias cd", "status cd number of tracks", "play cd",
-                 "status cd mode"}),
-            mcisend::kAllSucceeded);
-  EXPECT_EQ(out_.str(), "1\n2\n\nplaying\n");
-
-  // Every command is sent, the failed one prints its code and text.
-  EXPECT_EQ(run({"status cd mode", "open D: type cdaudio alias cd", "bogus cd", "status cd mode"}),
-            mcisend::kSomeFailed);
-  EXPECT_EQ(out_.str(),
-            "error 263: The specified device is not open or is not recognized by MCI.\n"
-            "1\n"
-            "error 261: The driver cannot recognize the specified command.\n"
-            "playing\n");
-  // The alias went with the run; the disc plays on.
-  EXPECT_EQ(run({"status cd mode"}), mcisend::kSomeFailed);
-  EXPECT_EQ(drive_->status().audio, drive::AudioStatus::Playing);
-}
-
-TEST_F(McisendLogic, ReadsLinesFromStandardInputWithoutArguments) {
-  EXPECT_EQ(
-      run({},
-          "open cdaudio alias cd\r\n\n   \nstatus cd number of tracks\nstatus cd media present"),
-      mcisend::kAllSucceeded);
-  EXPECT_EQ(out_.str(), "1\n2\ntrue\n");
-  EXPECT_EQ(run({}, ""), mcisend::kAllSucceeded);
-  EXPECT_EQ(out_.str(), "");
-}
-
-TEST_F(McisendLogic, OptionsAndUsageErrors) {
+TEST_F(McisendLogic, PrintsOneLinePerCommandAndExitsWithTheWorstOutcome) {
+  const std::string notOpen =
+      "error 263: The specified device is not open or is not recognized by MCI.\n";
+  const std::string unknown = "error 261: The driver cannot recognize the specified command.\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string input;
+    int code;
+    std::string out;
+  } runs[] = {
+      {{"open D:\\ type cdaudio alias cd", "status cd number of tracks", "play cd",
+        "status cd mode"},
+       "",
+       mcisend::kAllSucceeded,
+       "1\n2\n\nplaying\n"},
+      // Every command is sent; a failed one prints its code and text.
+      {{"status cd mode", "open D: type cdaudio alias cd", "bogus cd", "status cd mode"},
+       "",
+       mcisend::kSomeFailed,
+       notOpen + "1\n" + unknown + "playing\n"},
+      {{},
+       "open cdaudio alias cd\r\n\n   \nstatus cd number of tracks\nstatus cd media present",
+       mcisend::kAllSucceeded,
+       "1\n2\ntrue\n"},
+      {{}, "", mcisend::kAllSucceeded, ""},
+      // After "--" everything is a command, even one that starts with '-';
+      // and standard input is not read.
+      {{"--", "-open"}, "", mcisend::kSomeFailed, unknown},
+      {{"--"}, "status cd mode\n", mcisend::kAllSucceeded, ""},
+      {{"open cdaudio alias cd", "-x"}, "", mcisend::kUsage, ""},  // nothing was sent
+  };
+  for (const auto& r : runs) {
+    EXPECT_EQ(run(r.args, r.input), r.code) << r.input;
+    EXPECT_EQ(out_.str(), r.out) << r.input;
+  }
+  EXPECT_NE(err_.str().find("unknown option -x"), std::string::npos);
   EXPECT_EQ(run({"--help"}), mcisend::kAllSucceeded);
   EXPECT_NE(out_.str().find("usage: mcisend"), std::string::npos);
-  EXPECT_EQ(run({"open cdaudio alias cd", "-x"}), mcisend::kUsage);
-  EXPECT_EQ(out_.str(), "");  // nothing was sent
-  EXPECT_NE(err_.str().find("unknown option -x"), std::string::npos);
-  EXPECT_EQ(drive_->playCalls(), 0);
-  // After "--" everything is a command, even one that starts with '-'.
-  EXPECT_EQ(run({"--", "-open"}), mcisend::kSomeFailed);
-  EXPECT_EQ(out_.str(), "error 261: The driver cannot recognize the specified command.\n");
-  EXPECT_EQ(run({"--"}, "status cd mode\n"), mcisend::kAllSucceeded);  // stdin is not read
-  EXPECT_EQ(out_.str(), "");
 }
 
-// The real tool through the real service.
-class McisendTool : public ServiceHarness {
- protected:
-  // Runs mcisend without the build folder on PATH (it finds the service
-  // beside itself); its exit code, its standard output in `output`.
-  int mcisend(std::vector<std::string> args) {
-    args.insert(args.begin(), std::string(TAVRELO_SERVICE_BIN_DIR) + "/mcisend");
-    test::ScopedEnv path("PATH", "/usr/bin:/bin");
-    output.clear();
-    return testing::runProgram(args, "", &output);
-  }
+// The real tool through the real service, which it finds beside itself.
+using McisendTool = ServiceHarness;
 
+TEST_F(McisendTool, AnswersExactlyThroughTheServiceAndFailsAfterAnError) {
+  const std::string tool = std::string(TAVRELO_SERVICE_BIN_DIR) + "/mcisend";
+  test::ScopedEnv path("PATH", "/usr/bin:/bin");
   std::string output;
-};
-
-TEST_F(McisendTool, AnswersExactlyThroughTheServiceWithItsExitCodes) {
-  EXPECT_EQ(mcisend({"open D:\\ type cdaudio alias cd shareable", "status cd mode",
-                     "status cd number of tracks", "set cd time format tmsf", "status cd position",
-                     "status cd length track 2", "close cd"}),
-            0);
+  EXPECT_EQ(
+      testing::runProgram({tool, "open D:\\ type cdaudio alias cd shareable", "status cd mode",
+                           "status cd number of tracks", "set cd time format tmsf",
+                           "status cd position", "status cd length track 2", "close cd"},
+                          "", &output),
+      0);
   EXPECT_EQ(output, "1\nstopped\n3\n\n01:00:00:00\n00:04:00\n\n");
-  EXPECT_EQ(mcisend({"status cd mode", "open D:\\ type cdaudio alias cd"}), 1);
-  EXPECT_EQ(output,
-            "error 263: The specified device is not open or is not recognized by MCI.\n1\n");
-  EXPECT_EQ(mcisend({"open E:\\ type cdaudio alias cd", "status cd mode"}), 1);
-  EXPECT_EQ(output.substr(0, 6), "error ");
-  EXPECT_EQ(mcisend({"--frobnicate"}), 2);
-  EXPECT_EQ(output, "");
+  EXPECT_EQ(testing::runProgram({tool, "bogus"}), 1);
 }
 
 }  // namespace

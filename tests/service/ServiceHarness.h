@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,14 +37,15 @@ class ServiceHarness : public ::testing::Test {
   std::filesystem::path folder() const { return world_.serviceFolder(); }
   std::filesystem::path socketPath() const { return folder() / service::kSocketName; }
   std::string log() const { return world_.serviceLog(); }
-  std::optional<pid_t> servicePid() const {
-    const pid_t pid = world_.servicePid();
-    return pid > 0 ? std::optional<pid_t>(pid) : std::nullopt;
+  pid_t servicePid() const { return world_.servicePid(); }
+
+  void makeFolder() const {
+    std::filesystem::create_directory(folder());
+    std::filesystem::permissions(folder(), std::filesystem::perms::owner_all);
   }
 
-  // Runs the service as a child of this test (not detached).
-  // `maxFiles`, when given, is the service's limit of open descriptors;
-  // `program`, when given, the service's executable.
+  // Runs the service as a child of this test (not detached), with at most
+  // `maxFiles` open descriptors when that is given.
   pid_t startService(std::vector<std::string> args, int maxFiles = 0,
                      std::filesystem::path program = {}) {
     if (program.empty()) program = std::string(TAVRELO_SERVICE_BIN_DIR) + "/tavrelo2-drived";
@@ -53,8 +53,7 @@ class ServiceHarness : public ::testing::Test {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::filesystem::create_directory(folder());
-    std::filesystem::permissions(folder(), std::filesystem::perms::owner_all);
+    makeFolder();
     const std::string logPath = (folder() / service::kLogName).string();
     const pid_t pid = ::fork();
     if (pid == 0) {
