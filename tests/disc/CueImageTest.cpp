@@ -31,12 +31,11 @@ void writeAll(const std::filesystem::path& path, const std::string& text) {
 // with what the generator wrote; reports the first differing address.
 void expectWholeDiscMatches(DiscSource& source, const TestDisc& disc, int chunk) {
   std::vector<std::uint8_t> got(static_cast<std::size_t>(chunk) * kSectorBytes);
-  std::vector<std::uint8_t> want(kSectorBytes);
   for (Lba lba = kLeadInFrames; lba < disc.toc.leadOut; lba += chunk) {
     const int expected = std::min(chunk, disc.toc.leadOut - lba);
     ASSERT_EQ(source.readAudio(lba, chunk, got), expected) << "at " << lba;
     for (int s = 0; s < expected; ++s) {
-      disc.expectedSector(lba + s, want);
+      const auto want = disc.expected(lba + s);
       ASSERT_TRUE(std::equal(want.begin(), want.end(), got.begin() + s * kSectorBytes))
           << "sector " << lba + s << " differs";
     }
@@ -115,11 +114,10 @@ TEST(CueImage, ReadsRunAcrossFileBoundariesInOneCall) {
   // Track 2's INDEX 00 lies at the end of the first file: one read of 30
   // sectors covers track 1's tail, the gap in file 1 and track 2 in file 2.
   std::vector<std::uint8_t> got(30 * kSectorBytes);
-  std::vector<std::uint8_t> want(kSectorBytes);
   const Lba from = disc.toc.tracks[1].start - 15;
   ASSERT_EQ(image->readAudio(from, 30, got), 30);
   for (int s = 0; s < 30; ++s) {
-    disc.expectedSector(from + s, want);
+    const auto want = disc.expected(from + s);
     EXPECT_TRUE(std::equal(want.begin(), want.end(), got.begin() + s * kSectorBytes)) << s;
   }
   expectWholeDiscMatches(*image, disc, 64);

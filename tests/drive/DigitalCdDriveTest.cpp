@@ -46,14 +46,6 @@ struct Rig {
     os::setLogSink({});
   }
 
-  // The bytes a correct drive plays for `sectors` sectors from `lba`.
-  std::vector<std::uint8_t> expected(Lba lba, int sectors) const {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sectors) * disc::kSectorBytes);
-    for (int i = 0; i < sectors; ++i) {
-      disc.expectedSector(lba + i, std::span(bytes).subspan(std::size_t(i) * disc::kSectorBytes));
-    }
-    return bytes;
-  }
   // Lets the listener hear `frames` frames, waiting for the reader as needed.
   std::int64_t hear(std::int64_t frames) {
     std::int64_t heard = 0;
@@ -105,7 +97,7 @@ TEST(DigitalCdDrive, PlaysARangeAcrossTracksAsOneStreamAndStopsAtItsEnd) {
   // Track 2 starts at 900: play the last 10 sectors of track 1 and 15 of track 2.
   ASSERT_EQ(rig.drive->play(890, 915), DriveError::None);
   rig.hearToEnd();
-  EXPECT_EQ(rig.sink->captured(), rig.expected(890, 25));
+  EXPECT_EQ(rig.sink->captured(), rig.disc.expected(890, 25));
   const DriveStatus s = rig.drive->status();
   EXPECT_EQ(s.audio, AudioStatus::Stopped);
   EXPECT_EQ(s.position, 915);
@@ -140,7 +132,7 @@ TEST(DigitalCdDrive, PauseHoldsAndResumeGoesOnWithoutLoss) {
   EXPECT_EQ(rig.drive->status().audio, AudioStatus::Playing);
   EXPECT_EQ(rig.drive->resume(), DriveError::NotPaused);
   rig.hearToEnd();
-  EXPECT_EQ(rig.sink->captured(), rig.expected(150, 50));
+  EXPECT_EQ(rig.sink->captured(), rig.disc.expected(150, 50));
 }
 
 TEST(DigitalCdDrive, StopKeepsThePositionAndSilencesAtOnce) {
@@ -187,7 +179,7 @@ TEST(DigitalCdDrive, PlayToTheEndOfTheDiscStandsAtTrackOne) {
   Rig rig;
   ASSERT_EQ(rig.drive->play(2390, 2400), DriveError::None);
   rig.hearToEnd();
-  EXPECT_EQ(rig.sink->captured(), rig.expected(2390, 10));
+  EXPECT_EQ(rig.sink->captured(), rig.disc.expected(2390, 10));
   const DriveStatus s = rig.drive->status();
   EXPECT_EQ(s.audio, AudioStatus::Stopped);
   EXPECT_EQ(s.position, 150);
@@ -233,7 +225,7 @@ TEST(DigitalCdDrive, UnreadableSectorsBecomeSilenceAndPlayGoesOn) {
   rig.hearToEnd();
   EXPECT_EQ(rig.drive->status().audio, AudioStatus::Stopped);
   EXPECT_EQ(rig.drive->status().position, 200);
-  std::vector<std::uint8_t> want = rig.expected(150, 50);
+  std::vector<std::uint8_t> want = rig.disc.expected(150, 50);
   std::fill(want.begin() + 20 * disc::kSectorBytes, want.begin() + 22 * disc::kSectorBytes, 0);
   EXPECT_EQ(rig.sink->captured(), want);
   const auto lines = rig.logLines();
@@ -273,7 +265,7 @@ TEST(DigitalCdDrive, ALongRunOfUnreadableSectorsIsSilenceAndPlayGoesOnPastIt) {
   EXPECT_EQ(rig.drive->status().audio, AudioStatus::Stopped);
 
   const auto heard = rig.sink->captured();
-  const auto want = rig.expected(150, 2250);
+  const auto want = rig.disc.expected(150, 2250);
   ASSERT_EQ(heard.size(), want.size());
   const auto at = [](Lba lba) {
     return static_cast<std::ptrdiff_t>(lba - 150) * disc::kSectorBytes;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 #include <numbers>
+#include <span>
 #include <stdexcept>
 
 #include "tools/demo-disc/DiscImage.h"
@@ -113,11 +114,16 @@ double toneFrequency(int track, int channel) {
   return 44100.0 / tonePeriod(track, channel);
 }
 
-void TestDisc::expectedSector(Lba lba, std::span<std::uint8_t> out) const {
-  auto it = std::upper_bound(regions.begin(), regions.end(), lba,
-                             [](Lba value, const Region& r) { return value < r.end; });
-  if (it == regions.end() || lba < it->start) throw std::out_of_range("testdisc: off the disc");
-  fillSector(it->kind == Region::Kind::Data ? Region{} : *it, lba, out);  // data reads as silence
+std::vector<std::uint8_t> TestDisc::expected(Lba lba, int count) const {
+  std::vector<std::uint8_t> bytes(std::size_t(count) * disc::kSectorBytes);
+  for (int i = 0; i < count; ++i, ++lba) {
+    auto it = std::upper_bound(regions.begin(), regions.end(), lba,
+                               [](Lba value, const Region& r) { return value < r.end; });
+    if (it == regions.end() || lba < it->start) throw std::out_of_range("testdisc: off the disc");
+    fillSector(it->kind == Region::Kind::Data ? Region{} : *it, lba,  // data reads as silence
+               std::span(bytes).subspan(std::size_t(i) * disc::kSectorBytes));
+  }
+  return bytes;
 }
 
 TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& layout) {

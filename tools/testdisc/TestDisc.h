@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -80,9 +79,9 @@ class TestDisc {
   disc::Toc toc;                             // what a correct reader reports
   std::vector<Region> regions;               // ordered, contiguous from 150 to the lead-out
 
-  // The 2352 bytes a correct reader returns for the sector at `lba`:
+  // The bytes a correct reader returns for `count` sectors from `lba`:
   // little-endian interleaved stereo; data sectors read as silence.
-  void expectedSector(Lba lba, std::span<std::uint8_t> out) const;
+  std::vector<std::uint8_t> expected(Lba lba, int count = 1) const;
 };
 
 // Writes the sheet and its files into `dir` (created if needed).

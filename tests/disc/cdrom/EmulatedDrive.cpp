@@ -10,12 +10,10 @@ EmulatedDisc emulatedDisc(const testdisc::TestDisc& disc) {
   out.toc = disc.toc;
   out.image = disc.cue;
   out.image.replace_extension(".emulated.raw");
+  const auto bytes = disc.expected(disc::kLeadInFrames, disc.toc.leadOut - disc::kLeadInFrames);
   std::ofstream raw(out.image, std::ios::binary);
-  std::vector<std::uint8_t> sector(disc::kSectorBytes);
-  for (Lba lba = disc::kLeadInFrames; lba < disc.toc.leadOut; ++lba) {
-    disc.expectedSector(lba, sector);
-    raw.write(reinterpret_cast<const char*>(sector.data()), disc::kSectorBytes);
-  }
+  raw.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!raw) throw std::runtime_error("cannot write " + out.image.string());
   return out;
 }

@@ -32,14 +32,6 @@ class EmulatedCdrom : public servicetest::ServiceHarness {
     ::unsetenv("TAVRELO_EMULATED_CDROM");
   }
 
-  std::vector<std::uint8_t> expected(Lba lba, int count) const {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * disc::kSectorBytes);
-    for (int i = 0; i < count; ++i)
-      disc_.expectedSector(lba + i,
-                           std::span(bytes).subspan(i * disc::kSectorBytes, disc::kSectorBytes));
-    return bytes;
-  }
-
   // The drive engine on /dev/sr0, as the service makes it, with a
   // hand-driven sink and its log kept.
   struct Engine {
@@ -116,11 +108,11 @@ TEST_F(EmulatedCdrom, TocAndSamplesComeFromTheirAddresses) {
   std::vector<std::uint8_t> got(5 * disc::kSectorBytes);
   ASSERT_EQ(source->readAudio(track2 + 7, 3, got), 3);
   got.resize(3 * disc::kSectorBytes);
-  EXPECT_EQ(got, expected(track2 + 7, 3));
+  EXPECT_EQ(got, disc_.expected(track2 + 7, 3));
   got.resize(5 * disc::kSectorBytes);
   ASSERT_EQ(source->readAudio(toc.leadOut - 2, 5, got), 2);  // clamped at the lead-out
   got.resize(2 * disc::kSectorBytes);
-  EXPECT_EQ(got, expected(toc.leadOut - 2, 2));
+  EXPECT_EQ(got, disc_.expected(toc.leadOut - 2, 2));
   EXPECT_EQ(source->readAudio(toc.leadOut, 1, got), 0);
   EXPECT_THROW(source->readAudio(toc.tracks[0].start, 1, got), disc::DiscError);  // data
   EXPECT_EQ(drive_->readCommands(), 3);
