@@ -96,10 +96,7 @@ TEST_F(EmulatedCdrom, TocTextAndSamplesComeFromTheirAddresses) {
   EmulatedDisc titled = emulatedDisc(disc_);
   titled.album = "\xC9t\xE9 \xE0 Paris";
   titled.performer = "Les \xC9toiles";
-  titled.titles = {
-      "Donn\xE9"
-      "es",
-      "Fin"};
+  titled.titles = {"Ouverture", "Fin"};
   drive_.insert(titled);
   const auto source = disc::openPhysicalDrive("/dev/sr0");
   EXPECT_EQ(source->mediaState(), disc::MediaState::DiscPresent);
@@ -107,7 +104,7 @@ TEST_F(EmulatedCdrom, TocTextAndSamplesComeFromTheirAddresses) {
   disc::Toc want = disc_.toc;
   want.album = "Été à Paris";
   want.performer = "Les Étoiles";
-  want.tracks[0].title = "Données";
+  want.tracks[0].title = "Ouverture";
   want.tracks[1].title = "Fin";
   EXPECT_EQ(toc, want);
 
@@ -221,6 +218,9 @@ TEST_F(EmulatedCdrom, McisendPlaysACdExtraDiscsAudioSessionToItsEnd) {
   extra.toc.leadOut += disc::kSessionGapFrames;
   extra.lastSession = extra.toc.tracks[2].start;
   drive_.insert(extra);
+  // Past the audio session lie the gap and the data: nothing to hear there.
+  std::vector<std::uint8_t> gap(disc::kSectorBytes);
+  EXPECT_EQ(disc::openPhysicalDrive("/dev/sr0")->readAudio(disc_.toc.tracks[2].start, 1, gap), 0);
   EXPECT_EQ(mcisend("'open D:\\ type cdaudio alias cd' 'status cd number of tracks' "
                     "'status cd length track 2' 'set cd time format tmsf' 'play cd from 2' "
                     "'status cd mode'"),
