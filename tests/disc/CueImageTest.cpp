@@ -2,9 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <fstream>
-#include <iterator>
-#include <map>
 
 #include "platform/disc/CueImage.h"
 #include "platform/os/Log.h"
@@ -15,60 +14,51 @@ namespace tavrelo::disc {
 namespace {
 
 using testdisc::AudioFormat;
+using testdisc::Breakage;
 using testdisc::DiscSpec;
 using testdisc::TestDisc;
-
-std::string readAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void writeAll(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-// Reads the whole disc in chunks of `chunk` sectors and compares every byte
-// with what the generator wrote; reports the first differing address.
-void expectWholeDiscMatches(DiscSource& source, const TestDisc& disc, int chunk) {
-  std::vector<std::uint8_t> got(static_cast<std::size_t>(chunk) * kSectorBytes);
-  std::vector<std::uint8_t> want(kSectorBytes);
-  for (Lba lba = kLeadInFrames; lba < disc.toc.leadOut; lba += chunk) {
-    const int expected = std::min(chunk, disc.toc.leadOut - lba);
-    ASSERT_EQ(source.readAudio(lba, chunk, got), expected) << "at " << lba;
-    for (int s = 0; s < expected; ++s) {
-      disc.expectedSector(lba + s, want);
-      ASSERT_TRUE(std::equal(want.begin(), want.end(), got.begin() + s * kSectorBytes))
-          << "sector " << lba + s << " differs";
-    }
+// The message CueImage::open refuses `sheet` with.
+std::string openRefusal(const std::filesystem::path& sheet) {
+  try {
+    CueImage::open(sheet);
+  } catch (const DiscError& e) {
+    return e.what();
   }
+  return "(accepted)";
 }
 
-// Three audio tracks with every kind of gap, then a data track.
-DiscSpec gappedSpec(AudioFormat format) {
-  DiscSpec discSpec;
-  discSpec.format = format;
-  discSpec.tracks = testdisc::plainTracks(3, 1);
-  discSpec.tracks[0].indexZeroSectors = 20;  // hidden sound before track 1
-  discSpec.tracks[1].pregapSectors = 30;
-  discSpec.tracks[1].indexZeroSectors = 40;
-  discSpec.tracks[2].postgapSectors = 25;
-  testdisc::TrackSpec data;
-  data.data = true;
-  data.sectors = 50;
-  discSpec.tracks.push_back(data);
-  return discSpec;
-}
-
-std::string formatName(const testing::TestParamInfo<AudioFormat>& format) {
-  static const char* const kNames[] = {"Binary", "Motorola", "Wave", "Flac", "Aiff"};
-  return kNames[static_cast<int>(format.param)];
-}
+// `count` tracks of a second, on a disc of its own.
+struct Plain {
+  explicit Plain(int count, AudioFormat format = AudioFormat::Binary, std::string name = "disc") {
+    disc = testdisc::writeDisc(
+        dir.path(),
+        {.tracks = testdisc::plainTracks(count, 1), .format = format, .baseName = name});
+    image = CueImage::open(disc.cue);
+  }
+  test::TempDir dir;
+  TestDisc disc;
+  std::unique_ptr<CueImage> image;
+};
 
 class CueImageFormats : public testing::TestWithParam<AudioFormat> {};
 
+// Three audio tracks with every kind of gap, then a data track; a track's
+// INDEX 00 at the end of the previous track's file, so reads run across files.
 TEST_P(CueImageFormats, TocAndEverySampleMatchTheGenerator) {
+  DiscSpec spec{.tracks = testdisc::plainTracks(3, 1), .format = GetParam()};
+  spec.style.gapsInPreviousFile = true;
+  spec.tracks[0].indexZeroSectors = 20;  // hidden sound before track 1
+  spec.tracks[1].pregapSectors = 30;
+  spec.tracks[1].indexZeroSectors = 40;
+  spec.tracks[2].postgapSectors = 25;
+  spec.tracks.push_back({.sectors = 50, .data = true});
   test::TempDir dir;
-  const TestDisc disc = testdisc::writeDisc(dir.path(), gappedSpec(GetParam()));
+  const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
   const auto image = CueImage::open(disc.cue);
   EXPECT_EQ(image->mediaState(), MediaState::DiscPresent);
   const Toc toc = image->readToc();
@@ -77,7 +67,21 @@ TEST_P(CueImageFormats, TocAndEverySampleMatchTheGenerator) {
   EXPECT_EQ(toc.tracks[0].start, 150 + 20);
   EXPECT_EQ(toc.tracks[1].start, 150 + 20 + 75 + 30 + 40);
   EXPECT_FALSE(toc.tracks[3].audio);
-  expectWholeDiscMatches(*image, disc, 37);
+  // Every sample, in reads of 37 sectors; the first differing address is named.
+  std::vector<std::uint8_t> got(37 * kSectorBytes);
+  for (Lba lba = kLeadInFrames; lba < disc.toc.leadOut; lba += 37) {
+    const int expected = std::min(37, disc.toc.leadOut - lba);
+    ASSERT_EQ(image->readAudio(lba, 37, got), expected) << "at " << lba;
+    for (int s = 0; s < expected; ++s) {
+      const auto want = disc.expected(lba + s);
+      ASSERT_TRUE(std::equal(want.begin(), want.end(), got.begin() + s * kSectorBytes))
+          << "sector " << lba + s << " differs";
+    }
+  }
+}
+
+std::string formatName(const testing::TestParamInfo<AudioFormat>& format) {
+  return std::array{"Binary", "Motorola", "Wave", "Flac", "Aiff"}[static_cast<int>(format.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFileTypes, CueImageFormats,
@@ -85,105 +89,31 @@ INSTANTIATE_TEST_SUITE_P(AllFileTypes, CueImageFormats,
                                          AudioFormat::Wave, AudioFormat::Flac, AudioFormat::Aiff),
                          formatName);
 
-TEST(CueImage, MotorolaSamplesAreSwappedBackToLittleEndian) {
-  test::TempDir dir;
-  DiscSpec discSpec;
-  discSpec.format = AudioFormat::Motorola;
-  discSpec.tracks = testdisc::plainTracks(1, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
-  const auto image = CueImage::open(disc.cue);
-  std::vector<std::uint8_t> sector(kSectorBytes);
-  ASSERT_EQ(image->readAudio(150, 1, sector), 1);
-  // Frame 5, right channel: a nonzero sample whose two bytes differ.
-  const auto value = static_cast<std::uint16_t>(testdisc::toneSample(1, 1, 5));
-  ASSERT_NE(value & 0xff, value >> 8);
-  EXPECT_EQ(sector[5 * 4 + 2], value & 0xff);
-  EXPECT_EQ(sector[5 * 4 + 3], value >> 8);
-}
-
-TEST(CueImage, ReadsRunAcrossFileBoundariesInOneCall) {
-  test::TempDir dir;
-  DiscSpec discSpec;
-  discSpec.format = AudioFormat::Wave;
-  discSpec.tracks = testdisc::plainTracks(3, 1);
-  discSpec.tracks[1].indexZeroSectors = 10;
-  discSpec.tracks[2].indexZeroSectors = 10;
-  discSpec.style.gapsInPreviousFile = true;
-  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
-  const auto image = CueImage::open(disc.cue);
-  EXPECT_EQ(image->readToc(), disc.toc);
-  // Track 2's INDEX 00 lies at the end of the first file: one read of 30
-  // sectors covers track 1's tail, the gap in file 1 and track 2 in file 2.
-  std::vector<std::uint8_t> got(30 * kSectorBytes);
-  std::vector<std::uint8_t> want(kSectorBytes);
-  const Lba from = disc.toc.tracks[1].start - 15;
-  ASSERT_EQ(image->readAudio(from, 30, got), 30);
-  for (int s = 0; s < 30; ++s) {
-    disc.expectedSector(from + s, want);
-    EXPECT_TRUE(std::equal(want.begin(), want.end(), got.begin() + s * kSectorBytes)) << s;
-  }
-  expectWholeDiscMatches(*image, disc, 64);
-}
-
-TEST(CueImage, ReadsAreClampedToTheLeadOut) {
-  test::TempDir dir;
-  DiscSpec discSpec;
-  discSpec.tracks = testdisc::plainTracks(2, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
-  const auto image = CueImage::open(disc.cue);
-  const Lba leadOut = disc.toc.leadOut;
+TEST(CueImage, ReadsStopAtTheLeadOutAndAtTheEndOfAFileCutShort) {
+  Plain plain(2);
+  CueImage& image = *plain.image;
+  const Lba leadOut = plain.disc.toc.leadOut;
   std::vector<std::uint8_t> buffer(10 * kSectorBytes, 0xaa);
-  EXPECT_EQ(image->readAudio(leadOut - 3, 10, buffer), 3);
-  // Nothing past the three sectors is touched.
-  EXPECT_EQ(buffer[3 * kSectorBytes], 0xaa);
-  EXPECT_EQ(image->readAudio(leadOut, 10, buffer), 0);
-  EXPECT_EQ(image->readAudio(leadOut + 1000, 1, buffer), 0);
-  EXPECT_EQ(image->readAudio(150, 0, buffer), 0);
-  EXPECT_THROW(image->readAudio(100, 1, buffer), DiscError);
+  EXPECT_EQ(image.readAudio(leadOut - 3, 10, buffer), 3);
+  EXPECT_EQ(buffer[3 * kSectorBytes], 0xaa);  // nothing past the three sectors is touched
+  EXPECT_EQ(image.readAudio(leadOut, 10, buffer), 0);
+  EXPECT_EQ(image.readAudio(leadOut + 1000, 1, buffer), 0);
+  EXPECT_EQ(image.readAudio(150, 0, buffer), 0);
+  EXPECT_THROW(image.readAudio(100, 1, buffer), DiscError);
   std::vector<std::uint8_t> small(kSectorBytes);
-  EXPECT_THROW(image->readAudio(150, 2, small), DiscError);
-}
+  EXPECT_THROW(image.readAudio(150, 2, small), DiscError);
 
-TEST(CueImage, AFileCutShortAfterOpeningGivesAnErrorNotNoise) {
+  // A file cut short after opening gives an error, not noise.
   for (const AudioFormat format : {AudioFormat::Binary, AudioFormat::Wave}) {
-    test::TempDir dir;
-    DiscSpec discSpec;
-    discSpec.format = format;
-    discSpec.tracks = testdisc::plainTracks(1, 2);
-    const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
-    const auto image = CueImage::open(disc.cue);
-    std::filesystem::resize_file(disc.files[0], std::filesystem::file_size(disc.files[0]) / 2);
-    std::vector<std::uint8_t> buffer(10 * kSectorBytes);
-    EXPECT_EQ(image->readAudio(150, 10, buffer), 10);
-    EXPECT_THROW(image->readAudio(disc.toc.leadOut - 10, 10, buffer), DiscError);
+    Plain cut(1, format);
+    const auto& file = cut.disc.files[0];
+    std::filesystem::resize_file(file, std::filesystem::file_size(file) * 3 / 4);
+    EXPECT_EQ(cut.image->readAudio(150, 10, buffer), 10);
+    EXPECT_THROW(cut.image->readAudio(cut.disc.toc.leadOut - 10, 10, buffer), DiscError);
   }
 }
 
-TEST(CueImage, FilesThatAreNoRegularFilesAreRefusedWithoutWaiting) {
-  test::TempDir dir;
-  ASSERT_EQ(mkfifo((dir.path() / "pipe").c_str(), 0600), 0);
-  std::filesystem::create_directory(dir.path() / "folder.wav");
-  const std::pair<const char*, const char*> cases[] = {
-      {"FILE \"pipe\" BINARY", "\"pipe\" is not a regular file"},
-      {"FILE \"pipe\" WAVE", "\"pipe\" is not a regular file"},
-      {"FILE \"folder.wav\" WAVE", "\"folder.wav\" is not a regular file"}};
-  for (const auto& [fileLine, reason] : cases) {
-    writeAll(dir.path() / "x.cue",
-             std::string(fileLine) + "\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
-    try {
-      CueImage::open(dir.path() / "x.cue");
-      ADD_FAILURE() << fileLine << " accepted";
-    } catch (const DiscError& e) {
-      EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
-    }
-  }
-  // The sheet itself as a FIFO.
-  ASSERT_EQ(mkfifo((dir.path() / "sheet.cue").c_str(), 0600), 0);
-  EXPECT_THROW(CueImage::open(dir.path() / "sheet.cue"), DiscError);
-}
-
-class CapturedLog {
- public:
+struct CapturedLog {
   CapturedLog() {
     os::setLogSink([this](const std::string& line) { lines.push_back(line); });
   }
@@ -191,168 +121,113 @@ class CapturedLog {
   std::vector<std::string> lines;
 };
 
-TEST(CueImageTray, EjectAndCloseGiveBackTheSameDiscAsANewMedium) {
-  test::TempDir dir;
-  DiscSpec discSpec;
-  discSpec.tracks = testdisc::plainTracks(2, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
-  const auto image = CueImage::open(disc.cue);
-  ASSERT_TRUE(image->hasTray());
-  const auto generation = image->mediaGeneration();
-  image->eject();
-  EXPECT_EQ(image->mediaState(), MediaState::TrayOpen);
-  EXPECT_NE(image->mediaGeneration(), generation);
-  EXPECT_THROW(image->readToc(), DiscError);
+TEST(CueImageTray, EjectAndCloseTakeTheImageInAgainAsANewMedium) {
+  Plain plain(2);
+  CueImage& image = *plain.image;
+  ASSERT_TRUE(image.hasTray());
+  const auto generation = image.mediaGeneration();
+  image.eject();
+  EXPECT_EQ(image.mediaState(), MediaState::TrayOpen);
+  EXPECT_NE(image.mediaGeneration(), generation);
+  EXPECT_THROW(image.readToc(), DiscError);
   std::vector<std::uint8_t> buffer(kSectorBytes);
-  EXPECT_THROW(image->readAudio(150, 1, buffer), DiscError);
-  const auto ejected = image->mediaGeneration();
-  image->closeTray();
-  EXPECT_EQ(image->mediaState(), MediaState::DiscPresent);
-  EXPECT_NE(image->mediaGeneration(), ejected);
-  EXPECT_EQ(image->readToc(), disc.toc);
-  EXPECT_TRUE(image->lastError().empty());
-}
+  EXPECT_THROW(image.readAudio(150, 1, buffer), DiscError);
+  const auto ejected = image.mediaGeneration();
+  image.closeTray();
+  EXPECT_EQ(image.mediaState(), MediaState::DiscPresent);
+  EXPECT_NE(image.mediaGeneration(), ejected);
+  EXPECT_EQ(image.readToc(), plain.disc.toc);
+  EXPECT_TRUE(image.lastError().empty());
 
-TEST(CueImageTray, ASheetBrokenWhileOutLeavesTheDriveEmptyWithAReason) {
-  test::TempDir dir;
-  DiscSpec discSpec;
-  discSpec.tracks = testdisc::plainTracks(2, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
-  const auto image = CueImage::open(disc.cue);
-  const std::string good = readAll(disc.cue);
+  // A sheet broken while the tray is out leaves the drive empty, with a reason.
   CapturedLog log;
-  image->eject();
-  std::filesystem::remove(disc.files[0]);
-  image->closeTray();
-  EXPECT_EQ(image->mediaState(), MediaState::NoDisc);
-  EXPECT_NE(image->lastError().find("not found"), std::string::npos) << image->lastError();
+  image.eject();
+  std::filesystem::remove(plain.disc.files[0]);
+  image.closeTray();
+  EXPECT_EQ(image.mediaState(), MediaState::NoDisc);
+  EXPECT_NE(image.lastError().find("not found"), std::string::npos) << image.lastError();
   ASSERT_EQ(log.lines.size(), 1u);
-  EXPECT_NE(log.lines[0].find(disc.cue.string()), std::string::npos) << log.lines[0];
-  EXPECT_THROW(image->readToc(), DiscError);
+  EXPECT_NE(log.lines[0].find(plain.disc.cue.string()), std::string::npos) << log.lines[0];
+  EXPECT_THROW(image.readToc(), DiscError);
   // The image mended, the next close finds the disc again.
-  testdisc::writeDisc(dir.path(), discSpec);
-  image->eject();
-  image->closeTray();
-  EXPECT_EQ(image->mediaState(), MediaState::DiscPresent);
-  EXPECT_EQ(image->readToc(), disc.toc);
+  testdisc::writeDisc(plain.dir.path(), {.tracks = testdisc::plainTracks(2, 1)});
+  image.eject();
+  image.closeTray();
+  EXPECT_EQ(image.mediaState(), MediaState::DiscPresent);
+  EXPECT_EQ(image.readToc(), plain.disc.toc);
+
+  // A missing sheet opened as a drive is an empty drive.
+  const auto empty = CueImage::openAsDrive(plain.dir.path() / "nowhere.cue");
+  EXPECT_EQ(empty->mediaState(), MediaState::NoDisc);
+  EXPECT_NE(empty->lastError().find("does not exist"), std::string::npos) << empty->lastError();
+  EXPECT_EQ(log.lines.size(), 2u);
+  EXPECT_THROW(CueImage::open(plain.dir.path() / "nowhere.cue"), DiscError);
 }
 
-TEST(CueImageTray, OpenAsDriveTakesAMissingSheetAsAnEmptyDrive) {
-  test::TempDir dir;
-  CapturedLog log;
-  const auto image = CueImage::openAsDrive(dir.path() / "nowhere.cue");
-  EXPECT_EQ(image->mediaState(), MediaState::NoDisc);
-  EXPECT_NE(image->lastError().find("does not exist"), std::string::npos) << image->lastError();
-  EXPECT_EQ(log.lines.size(), 1u);
-  EXPECT_THROW(CueImage::open(dir.path() / "nowhere.cue"), DiscError);
-}
-
-// Sheets as rippers and burning tools write them.
-TEST(CueImageSheets, ToolStylesReadTheSame) {
-  for (const AudioFormat format : {AudioFormat::Binary, AudioFormat::Wave, AudioFormat::Flac}) {
-    SCOPED_TRACE(static_cast<int>(format));
-    test::TempDir dir;
-    DiscSpec discSpec;
-    discSpec.format = format;
-    discSpec.tracks = testdisc::plainTracks(3, 1);
-    discSpec.tracks[1].indexZeroSectors = 15;
-    discSpec.style = {.crlf = true, .utf8Bom = true, .remAndTitles = true, .blanksInNames = true};
-    const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
-    const auto image = CueImage::open(disc.cue);
-    EXPECT_EQ(image->readToc(), disc.toc);
-    expectWholeDiscMatches(*image, disc, 75);
-  }
-}
-
-TEST(CueImageSheets, WindowsPathsLowerCaseAndBareNamesAreFound) {
-  test::TempDir dir;
-  DiscSpec discSpec;
-  discSpec.tracks = testdisc::plainTracks(2, 1);
-  discSpec.baseName = "Album";
-  std::filesystem::create_directories(dir.path() / "Sub");
-  const TestDisc disc = testdisc::writeDisc(dir.path() / "Sub", discSpec);
-  writeAll(dir.path() / "a.cue",
-           "file Sub\\ALBUM.BIN binary\n"
-           "  track 01 audio\n    index 01 00:00:00\n"
-           "  track 02 audio\n    index 01 00:01:00\n");
-  const auto image = CueImage::open(dir.path() / "a.cue");
-  EXPECT_EQ(image->readToc(), disc.toc);
-}
-
-TEST(CueImageSheets, AnAbsoluteWindowsPathFallsBackToTheSheetsFolder) {
-  test::TempDir dir;
-  DiscSpec discSpec;
-  discSpec.tracks = testdisc::plainTracks(1, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
-  writeAll(dir.path() / "moved.cue",
-           "FILE \"C:\\Rips\\Album\\DISC.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
-  EXPECT_EQ(CueImage::open(dir.path() / "moved.cue")->readToc(), disc.toc);
-  // Two files that differ only in case: no guessing.
-  std::filesystem::copy_file(disc.files[0], dir.path() / "Disc.bin");
-  try {
-    CueImage::open(dir.path() / "moved.cue");
-    ADD_FAILURE() << "an ambiguous name was resolved";
-  } catch (const DiscError& e) {
-    EXPECT_NE(std::string(e.what()).find("line 1: \"C:\\Rips\\Album\\DISC.bin\" not found in " +
-                                         dir.path().string()),
-              std::string::npos)
-        << e.what();
-  }
-}
-
-TEST(CueImageSheets, ASheetNamingOneFileTwiceReadsItTwice) {
-  test::TempDir dir;
-  DiscSpec discSpec;
-  discSpec.tracks = testdisc::plainTracks(1, 1);
-  const TestDisc disc = testdisc::writeDisc(dir.path(), discSpec);
-  writeAll(dir.path() / "twice.cue",
-           "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-           "FILE \"disc.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n");
-  const auto image = CueImage::open(dir.path() / "twice.cue");
-  const Toc toc = image->readToc();
+// Names written on Windows: backslashes, another case, a path that leads
+// nowhere tried beside the sheet; one file named twice reads twice.
+TEST(CueImageSheets, FileNamesAreFoundAsWindowsToolsWriteThem) {
+  Plain plain(1, AudioFormat::Binary, "Album");
+  const auto& dir = plain.dir.path();
+  std::filesystem::create_directories(dir / "Sub");
+  std::filesystem::copy_file(plain.disc.files[0], dir / "Sub" / "Album.bin");
+  const std::string one = "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+  writeAll(dir / "a.cue", "file Sub\\ALBUM.BIN binary\n" + one);
+  EXPECT_EQ(CueImage::open(dir / "a.cue")->readToc(), plain.disc.toc);
+  writeAll(dir / "moved.cue", "FILE \"C:\\Rips\\Album\\ALBUM.bin\" BINARY\n" + one);
+  EXPECT_EQ(CueImage::open(dir / "moved.cue")->readToc(), plain.disc.toc);
+  writeAll(dir / "twice.cue",
+           "FILE Album.bin BINARY\n" + one +
+               "FILE Album.bin BINARY\n  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n");
+  const auto twice = CueImage::open(dir / "twice.cue");
+  const Toc toc = twice->readToc();
   ASSERT_EQ(toc.tracks.size(), 2u);
   EXPECT_EQ(toc.tracks[1].start, 225);
   EXPECT_EQ(toc.leadOut, 300);
   std::vector<std::uint8_t> a(kSectorBytes), b(kSectorBytes);
-  image->readAudio(160, 1, a);
-  image->readAudio(235, 1, b);
+  twice->readAudio(160, 1, a);
+  twice->readAudio(235, 1, b);
   EXPECT_EQ(a, b);
+  // Two files that differ only in case: no guessing.
+  std::filesystem::copy_file(plain.disc.files[0], dir / "album.bin");
+  EXPECT_NE(openRefusal(dir / "moved.cue")
+                .find("line 1: \"C:\\Rips\\Album\\ALBUM.bin\" not found in " + dir.string()),
+            std::string::npos)
+      << openRefusal(dir / "moved.cue");
 }
 
-// Each broken image is refused with a message that names its fault.
-TEST(CueImageBroken, EveryVariantIsRefusedWithItsReason) {
-  const std::map<testdisc::Breakage, std::string> reasons = {
-      {testdisc::Breakage::Garbage, "line 1: \"?ELF"},
-      {testdisc::Breakage::NoTracks, "no TRACK"},
-      {testdisc::Breakage::MissingFile, "line 1: \"absent.bin\" not found"},
-      {testdisc::Breakage::TracksOutOfOrder, "line 4: track 3 follows track 1"},
-      {testdisc::Breakage::FirstTrackNotOne, "line 2: the first track is 2"},
-      {testdisc::Breakage::IndexesDecreasing,
-       "line 6: INDEX 1 of track 2 at 00:01:00 does not come after"},
-      {testdisc::Breakage::IndexPastEnd, "line 5: INDEX 1 of track 2 lies past the end"},
-      {testdisc::Breakage::ZeroLengthTrack,
-       "line 7: INDEX 1 of track 3 at 00:01:00 does not come after"},
-      {testdisc::Breakage::WaveRate22050, "22050 Hz, 16 bits, 2 channels; a CD holds 44100 Hz"},
-      {testdisc::Breakage::WaveMono, "44100 Hz, 16 bits, 1 channel;"},
-      {testdisc::Breakage::Wave8Bit, "44100 Hz, 8 bits, 2 channels;"},
-      {testdisc::Breakage::NotAudioFile, "\"notes.wav\" is not a sound file"},
-      {testdisc::Breakage::NoIndexOne, "track 2 has no INDEX 01"},
-      {testdisc::Breakage::EmptyFile, "\"EmptyFile.bin\" is empty"},
-  };
-  ASSERT_EQ(reasons.size(), testdisc::allBreakages().size());
+// Each broken image is refused with a message that names the sheet and its
+// fault, and a file that is no regular file is refused without waiting.
+TEST(CueImageSheets, BrokenImagesAreRefusedWithTheirReason) {
   test::TempDir dir;
-  for (const testdisc::Breakage breakage : testdisc::allBreakages()) {
-    const auto cue = testdisc::writeBrokenDisc(dir.path(), breakage);
-    try {
-      CueImage::open(cue);
-      ADD_FAILURE() << testdisc::breakageName(breakage) << " was accepted";
-    } catch (const DiscError& e) {
-      const std::string message = e.what();
-      EXPECT_NE(message.find(reasons.at(breakage)), std::string::npos)
-          << testdisc::breakageName(breakage) << ": " << message;
-      EXPECT_EQ(message.rfind(cue.string(), 0), 0u) << message;
-    }
+  const std::pair<Breakage, const char*> broken[] = {
+      {Breakage::NoTracks, "no TRACK"},
+      {Breakage::MissingFile, "line 1: \"absent.bin\" not found"},
+      {Breakage::EmptyFile, ".bin\" is empty"},
+      {Breakage::NotAudioFile, "\"notes.wav\" is not a sound file"},
+      {Breakage::WaveRate22050, "22050 Hz, 16 bits, 2 channels; a CD holds 44100 Hz"},
+      {Breakage::WaveMono, "44100 Hz, 16 bits, 1 channel;"},
+      {Breakage::Wave8Bit, "44100 Hz, 8 bits, 2 channels;"},
+  };
+  for (const auto& [breakage, reason] : broken) {
+    const auto cue =
+        testdisc::writeBrokenDisc(dir.path() / std::to_string(int(breakage)), breakage);
+    const std::string message = openRefusal(cue);
+    EXPECT_NE(message.find(reason), std::string::npos) << message;
+    EXPECT_EQ(message.rfind(cue.string() + ": ", 0), 0u) << message;
   }
+  ASSERT_EQ(mkfifo((dir.path() / "pipe").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.path() / "folder.wav");
+  for (const char* file : {"\"pipe\" BINARY", "\"pipe\" WAVE", "\"folder.wav\" WAVE"}) {
+    writeAll(dir.path() / "x.cue",
+             std::string("FILE ") + file + "\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    const std::string name = std::string(file).substr(0, std::string(file).find(' '));
+    EXPECT_NE(openRefusal(dir.path() / "x.cue").find(name + " is not a regular file"),
+              std::string::npos)
+        << openRefusal(dir.path() / "x.cue");
+  }
+  ASSERT_EQ(mkfifo((dir.path() / "sheet.cue").c_str(), 0600), 0);  // the sheet itself
+  EXPECT_THROW(CueImage::open(dir.path() / "sheet.cue"), DiscError);
 }
 
 }  // namespace

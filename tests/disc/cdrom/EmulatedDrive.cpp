@@ -3,33 +3,25 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "tools/testdisc/TestDisc.h"
+
 namespace tavrelo::cdrom {
 
 EmulatedDisc emulatedDisc(const testdisc::TestDisc& disc) {
-  EmulatedDisc out;
-  out.toc = disc.toc;
-  out.image = disc.cue;
-  out.image.replace_extension(".emulated.raw");
+  EmulatedDisc out{.image = disc.cue.string() + ".raw", .toc = disc.toc};
+  const auto bytes = disc.expected(disc::kLeadInFrames, disc.toc.leadOut - disc::kLeadInFrames);
   std::ofstream raw(out.image, std::ios::binary);
-  std::vector<std::uint8_t> sector(disc::kSectorBytes);
-  for (Lba lba = disc::kLeadInFrames; lba < disc.toc.leadOut; ++lba) {
-    disc.expectedSector(lba, sector);
-    raw.write(reinterpret_cast<const char*>(sector.data()), disc::kSectorBytes);
-  }
-  if (!raw) throw std::runtime_error("cannot write " + out.image.string());
+  raw.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!raw) throw std::runtime_error("cannot write " + out.image);
   return out;
 }
 
 EmulatedDrive::EmulatedDrive(const std::filesystem::path& folder, const std::string& node,
                              const std::vector<std::string>& aliases)
-    : folder_(folder),
-      file_(folder / (std::filesystem::path(node).filename().string() + ".drive")) {
+    : folder_(folder), file_(folder / kStateFile) {
   std::filesystem::create_directories(folder);
-  configure([&](DriveState& s) {
-    s = DriveState{};
-    s.node = node;
-    s.aliases = aliases;
-  });
+  configure([&](DriveState& s) { s = DriveState{.node = node, .aliases = aliases}; });
 }
 
 void EmulatedDrive::configure(const std::function<void(DriveState&)>& edit) {
@@ -49,45 +41,21 @@ DriveState EmulatedDrive::state() const {
   return out;
 }
 
-namespace {
-void discChanged(DriveState& s) {
-  s.mediaChanged = true;
-  s.speed = 0;  // drives forget a chosen speed with the disc
-}
-}  // namespace
-
-void EmulatedDrive::insert(const EmulatedDisc& disc, int spinUpMs) {
+void EmulatedDrive::insert(const EmulatedDisc& disc) {
   configure([&](DriveState& s) {
-    s.hasDisc = true;
+    s.hasDisc = s.trayOpen = true;
     s.disc = disc;
-    s.trayOpen = false;
-    s.readyAtMs = nowMs() + spinUpMs;
-    discChanged(s);
   });
+  pressTrayButton();
 }
 
-void EmulatedDrive::remove() {
-  configure([](DriveState& s) {
-    s.trayOpen = true;
-    s.hasDisc = false;
-    discChanged(s);
-  });
-}
-
-void EmulatedDrive::pressTrayButton() {
-  configure([](DriveState& s) {
+void EmulatedDrive::pressTrayButton(int spinUpMs) {
+  configure([&](DriveState& s) {
     if (s.locked) return;
     s.trayOpen = !s.trayOpen;
-    if (!s.trayOpen) s.readyAtMs = nowMs() + s.spinUpMs;
-    discChanged(s);
-  });
-}
-
-void EmulatedDrive::closeTray(int spinUpMs) {
-  configure([&](DriveState& s) {
-    s.trayOpen = false;
     s.readyAtMs = nowMs() + spinUpMs;
-    discChanged(s);
+    s.mediaChanged = true;
+    s.speed = 0;  // drives forget a chosen speed with the disc
   });
 }
 
@@ -95,33 +63,20 @@ void EmulatedDrive::standbyBlip(int ms) {
   configure([&](DriveState& s) { s.readyAtMs = nowMs() + ms; });
 }
 
-void EmulatedDrive::unplug() {
-  configure([](DriveState& s) {
-    s.plugged = false;
-    ++s.generation;
-  });
-}
-
-void EmulatedDrive::replugAs(const std::string& node) {
+void EmulatedDrive::plug(const std::string& node) {
   configure([&](DriveState& s) {
-    s.plugged = true;
-    s.node = node;
+    s.plugged = !node.empty();
+    s.node = s.plugged ? node : s.node;
     s.locked = false;
     s.speed = 0;
+    s.opens.clear();  // their descriptors now get ENODEV
     ++s.generation;
   });
 }
 
-int EmulatedDrive::staleDescriptors() const {
-  const DriveState s = state();
-  return static_cast<int>(s.opens.size()) - s.openCount();
-}
-
-std::vector<std::string> EmulatedDrive::unknownRequests() const {
-  std::vector<std::string> lines;
+std::string EmulatedDrive::unknownRequests() const {
   std::ifstream in(folder_ / kUnknownLog);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace tavrelo::cdrom

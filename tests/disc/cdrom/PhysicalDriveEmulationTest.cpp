@@ -17,43 +17,44 @@
 namespace tavrelo::cdrom {
 namespace {
 
+using drive::AudioStatus;
+using drive::DriveError;
+using servicetest::eventually;
+
 class EmulatedCdrom : public servicetest::ServiceHarness {
  protected:
   void SetUp() override {
     ServiceHarness::SetUp();
     ::setenv("TAVRELO_EMULATED_CDROM", folder_.c_str(), 1);
-    drive_ = std::make_unique<EmulatedDrive>(folder_, "/dev/sr0",
-                                             std::vector<std::string>{"/dev/cdrom"});
-    drive_->insert(emulatedDisc(disc_));
+    drive_.insert(emulatedDisc(disc_));
   }
   void TearDown() override {
-    EXPECT_EQ(drive_->unknownRequests(), std::vector<std::string>{});
+    EXPECT_EQ(drive_.unknownRequests(), "");
     ServiceHarness::TearDown();
     ::unsetenv("TAVRELO_EMULATED_CDROM");
   }
 
-  std::vector<std::uint8_t> expected(Lba lba, int count) const {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * disc::kSectorBytes);
-    for (int i = 0; i < count; ++i)
-      disc_.expectedSector(lba + i,
-                           std::span(bytes).subspan(i * disc::kSectorBytes, disc::kSectorBytes));
-    return bytes;
+  // A disc of two audio tracks of two seconds and a data track, first or last.
+  void insertMixedDisc(bool dataFirst) {
+    testdisc::DiscSpec layout{.tracks = testdisc::plainTracks(2, 2)};
+    layout.tracks.insert(dataFirst ? layout.tracks.begin() : layout.tracks.end(),
+                         testdisc::TrackSpec{.sectors = 150, .data = true});
+    disc_ = testdisc::writeDisc(dir_.path() / "mixed", layout);
   }
 
   // The drive engine on /dev/sr0, as the service makes it, with a
   // hand-driven sink and its log kept.
   struct Engine {
-    explicit Engine(const std::string& device = "/dev/sr0") {
-      drive::EngineOptions options;
-      options.mediaPollMs = 50;
+    Engine() {
       os::setLogSink([this](const std::string& line) {
         std::lock_guard lock(mutex);
         lines += line + "\n";
       });
       auto owned = std::make_unique<audio::NullSink>();
       sink = owned.get();
-      cd = std::make_unique<drive::DigitalCdDrive>(disc::openPhysicalDrive(device),
-                                                   std::move(owned), options);
+      cd = std::make_unique<drive::DigitalCdDrive>(disc::openPhysicalDrive("/dev/sr0"),
+                                                   std::move(owned),
+                                                   drive::EngineOptions{.mediaPollMs = 50});
     }
     ~Engine() { os::setLogSink({}); }
     std::string log() {
@@ -62,7 +63,7 @@ class EmulatedCdrom : public servicetest::ServiceHarness {
     }
     // Listens for `ms` of wall time, a sector at a time.
     void listen(int ms) {
-      servicetest::eventually([&] { return sink->advance(disc::kStereoFramesPerSector) < 0; }, ms);
+      eventually([&] { return sink->advance(disc::kStereoFramesPerSector) < 0; }, ms);
     }
     std::mutex mutex;
     std::string lines;
@@ -71,77 +72,68 @@ class EmulatedCdrom : public servicetest::ServiceHarness {
   };
 
   // Runs mcisend with the emulation preloaded; its output and error text.
+  // ASan builds load their runtime after the preloaded emulation.
   std::string mcisend(const std::string& commands, int* status = nullptr) {
-    // ASan builds load their runtime after the preloaded emulation.
     const std::string command = "LD_PRELOAD=" TAVRELO_EMULATED_CDROM_LIBRARY
                                 " ASAN_OPTIONS=verify_asan_link_order=0 " TAVRELO_SERVICE_BIN_DIR
                                 "/mcisend " +
                                 commands + " 2>&1";
     FILE* tool = ::popen(command.c_str(), "r");
-    std::string output;
-    if (tool == nullptr) return output;
-    char buffer[512];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, tool)) > 0;)
-      output.append(buffer, n);
-    const int ended = ::pclose(tool);
+    std::string output(1 << 16, '\0');
+    output.resize(tool != nullptr ? std::fread(output.data(), 1, output.size(), tool) : 0);
+    const int ended = tool != nullptr ? ::pclose(tool) : -1;
     if (status != nullptr) *status = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1;
     return output;
   }
 
   std::filesystem::path folder_ = dir_.path() / "drives";
-  std::unique_ptr<EmulatedDrive> drive_;
+  EmulatedDrive drive_{folder_, "/dev/sr0", {"/dev/cdrom"}};
 };
 
-using drive::AudioStatus;
-using drive::DriveError;
-using servicetest::eventually;
-
-TEST_F(EmulatedCdrom, TheDriveIsFoundOnceUnderItsAlias) {
-  EXPECT_EQ(disc::listPhysicalDrives(), std::vector<std::string>{"/dev/cdrom"});
-}
-
-TEST_F(EmulatedCdrom, TocAndSamplesComeFromTheirAddresses) {
-  testdisc::DiscSpec layout;
-  layout.tracks = testdisc::plainTracks(2, 2);
-  layout.tracks.insert(layout.tracks.begin(), testdisc::TrackSpec{150, 0, 0, 0, true});
-  disc_ = testdisc::writeDisc(dir_.path() / "mixed", layout);
-  drive_->insert(emulatedDisc(disc_));
+// CD-Text arrives in UTF-8.
+TEST_F(EmulatedCdrom, TocTextAndSamplesComeFromTheirAddresses) {
+  insertMixedDisc(true);
+  EmulatedDisc titled = emulatedDisc(disc_);
+  titled.album = "\xC9t\xE9 \xE0 Paris";
+  titled.performer = "Les \xC9toiles";
+  titled.titles = {"Ouverture", "Fin"};
+  drive_.insert(titled);
   const auto source = disc::openPhysicalDrive("/dev/sr0");
   EXPECT_EQ(source->mediaState(), disc::MediaState::DiscPresent);
   const disc::Toc toc = source->readToc();
-  EXPECT_EQ(toc, disc_.toc);
-  ASSERT_FALSE(toc.tracks[0].audio);
+  disc::Toc want = disc_.toc;
+  want.album = "Été à Paris";
+  want.performer = "Les Étoiles";
+  want.tracks[0].title = "Ouverture";
+  want.tracks[1].title = "Fin";
+  EXPECT_EQ(toc, want);
 
   const Lba track2 = toc.tracks[1].start;
   std::vector<std::uint8_t> got(5 * disc::kSectorBytes);
   ASSERT_EQ(source->readAudio(track2 + 7, 3, got), 3);
   got.resize(3 * disc::kSectorBytes);
-  EXPECT_EQ(got, expected(track2 + 7, 3));
+  EXPECT_EQ(got, disc_.expected(track2 + 7, 3));
   got.resize(5 * disc::kSectorBytes);
   ASSERT_EQ(source->readAudio(toc.leadOut - 2, 5, got), 2);  // clamped at the lead-out
   got.resize(2 * disc::kSectorBytes);
-  EXPECT_EQ(got, expected(toc.leadOut - 2, 2));
+  EXPECT_EQ(got, disc_.expected(toc.leadOut - 2, 2));
   EXPECT_EQ(source->readAudio(toc.leadOut, 1, got), 0);
   EXPECT_THROW(source->readAudio(toc.tracks[0].start, 1, got), disc::DiscError);  // data
-  EXPECT_EQ(drive_->readCommands(), 3);
+  EXPECT_EQ(drive_.state().readCommands, 3);
 }
 
-TEST_F(EmulatedCdrom, TheTrayButtonIsSeen) {
+TEST_F(EmulatedCdrom, TheTrayButtonIsSeenAndEjectWaitsForOtherPrograms) {
   const auto source = disc::openPhysicalDrive("/dev/cdrom");
   ASSERT_EQ(source->mediaState(), disc::MediaState::DiscPresent);
   const auto generation = source->mediaGeneration();
-  drive_->pressTrayButton();
+  drive_.pressTrayButton();
   EXPECT_EQ(source->mediaState(), disc::MediaState::TrayOpen);
   EXPECT_NE(source->mediaGeneration(), generation);
-  drive_->pressTrayButton();
+  drive_.pressTrayButton();
   EXPECT_EQ(source->mediaState(), disc::MediaState::DiscPresent);
-  EXPECT_EQ(source->readToc(), disc_.toc);
-}
+  EXPECT_EQ(source->readToc(), disc_.toc);  // libcdio's own descriptor is open too
 
-TEST_F(EmulatedCdrom, EjectFailsWhileAnotherProgramHoldsTheDrive) {
-  const auto source = disc::openPhysicalDrive("/dev/sr0");
-  source->readToc();  // libcdio's own descriptor is open too
-  const int other = ::open("/dev/cdrom", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int other = ::open("/dev/sr0", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(other, 0);
   try {
     source->eject();
@@ -149,35 +141,38 @@ TEST_F(EmulatedCdrom, EjectFailsWhileAnotherProgramHoldsTheDrive) {
   } catch (const disc::DiscError& e) {
     EXPECT_NE(std::string(e.what()).find("busy"), std::string::npos) << e.what();
   }
-  EXPECT_FALSE(drive_->trayOpen());
+  EXPECT_FALSE(drive_.state().trayOpen);
   ::close(other);
   source->readToc();
   EXPECT_NO_THROW(source->eject());
-  EXPECT_TRUE(drive_->trayOpen());
+  EXPECT_TRUE(drive_.state().trayOpen);
   EXPECT_EQ(source->mediaState(), disc::MediaState::TrayOpen);
 }
 
-// The preloaded emulation reaches the drive service that mcisend starts.
-TEST_F(EmulatedCdrom, McisendPlaysAnEmulatedDrive) {
-  EXPECT_EQ(mcisend("'open D:\\ type cdaudio alias cd' 'status cd number of tracks'"), "1\n3\n");
-  EXPECT_TRUE(servicePid().has_value());  // it runs on, with the drive open
-  EXPECT_GT(drive_->openDescriptors(), 0);
-}
-
-TEST_F(EmulatedCdrom, ADiscIsTakenInOnceTheDriveHasSpunUpAndReadQuietly) {
+TEST_F(EmulatedCdrom, ADiscIsTakenInOnceSpunUpReadQuietlyAndAfterAReplug) {
   Engine engine;
-  EXPECT_EQ(drive_->speed(), 4);
-  drive_->pressTrayButton();
+  EXPECT_EQ(drive_.state().speed, 4);
+  drive_.pressTrayButton();
   ASSERT_TRUE(eventually([&] { return engine.cd->status().trayOpen; }));
   // One media-change event, consumed while the drive still spins up; the
   // drive went back to full speed with the new disc.
-  drive_->closeTray(700);
+  drive_.pressTrayButton(700);
   EXPECT_FALSE(engine.cd->status().mediaPresent);
   ASSERT_TRUE(eventually([&] { return engine.cd->status().mediaPresent; }, 4000));
-  EXPECT_EQ(drive_->speed(), 4);
+  EXPECT_EQ(drive_.state().speed, 4);
+  ASSERT_EQ(engine.cd->play(150, 300), DriveError::None);
+
+  // Unplugged, the drive fails at once; it plays again under its new node.
+  drive_.plug("");
+  EXPECT_TRUE(eventually([&] { return engine.cd->pause() == DriveError::Unavailable; }, 1000));
+  EXPECT_EQ(engine.cd->play(150, 300), DriveError::Unavailable);
+  EXPECT_EQ(engine.cd->status().audio, AudioStatus::Error);
+  drive_.plug("/dev/sr1");
+  ASSERT_TRUE(eventually([&] { return engine.cd->status().mediaPresent; }, 3000)) << engine.log();
   EXPECT_EQ(engine.cd->play(150, 300), DriveError::None);
+  EXPECT_EQ(drive_.state().speed, 4);
   engine.cd.reset();
-  EXPECT_EQ(drive_->speed(), 0);  // the drive's own, once we are done with it
+  EXPECT_EQ(drive_.state().speed, 0);  // the drive's own, once we are done with it
 }
 
 TEST_F(EmulatedCdrom, AStandbyBlipKeepsAPausedDiscPausedAndAPlayingOnePlaying) {
@@ -186,34 +181,19 @@ TEST_F(EmulatedCdrom, AStandbyBlipKeepsAPausedDiscPausedAndAPlayingOnePlaying) {
   engine.listen(300);
   ASSERT_EQ(engine.cd->pause(), DriveError::None);
   const Lba paused = engine.cd->status().position;
-  drive_->standbyBlip(500);
+  drive_.standbyBlip(500);
   std::this_thread::sleep_for(std::chrono::milliseconds(700));
-  drive::DriveStatus s = engine.cd->status();
-  EXPECT_EQ(s.audio, AudioStatus::Paused);
-  EXPECT_EQ(s.position, paused);
+  EXPECT_EQ(engine.cd->status().audio, AudioStatus::Paused);
+  EXPECT_EQ(engine.cd->status().position, paused);
   ASSERT_EQ(engine.cd->resume(), DriveError::None);
-  drive_->standbyBlip(500);
+  drive_.standbyBlip(500);
   engine.listen(1500);
-  s = engine.cd->status();
-  EXPECT_EQ(s.audio, AudioStatus::Playing) << engine.log();
-  EXPECT_GT(s.position, paused + 75);
-}
-
-TEST_F(EmulatedCdrom, AnUnpluggedDriveFailsAtOnceAndPlaysAgainUnderItsNewNode) {
-  Engine engine;
-  ASSERT_EQ(engine.cd->play(150, disc_.toc.leadOut), DriveError::None);
-  drive_->unplug();
-  EXPECT_TRUE(eventually([&] { return engine.cd->pause() == DriveError::Unavailable; }, 1000));
-  EXPECT_EQ(engine.cd->play(150, 300), DriveError::Unavailable);
-  EXPECT_EQ(engine.cd->status().audio, AudioStatus::Error);
-  drive_->replugAs("/dev/sr1");
-  ASSERT_TRUE(eventually([&] { return engine.cd->status().mediaPresent; }, 3000)) << engine.log();
-  EXPECT_EQ(engine.cd->play(150, 300), DriveError::None);
-  EXPECT_EQ(drive_->speed(), 4);
+  EXPECT_EQ(engine.cd->status().audio, AudioStatus::Playing) << engine.log();
+  EXPECT_GT(engine.cd->status().position, paused + 75);
 }
 
 TEST_F(EmulatedCdrom, OneBadSectorCostsThreeFailedCommandsAndTheLogSaysWhich) {
-  drive_->configure([](DriveState& s) { s.unreadable = {1000}; });
+  drive_.configure([](DriveState& s) { s.unreadable = {1000}; });
   Engine engine;
   ASSERT_EQ(engine.cd->play(990, 1030), DriveError::None);
   ASSERT_TRUE(eventually(
@@ -222,37 +202,31 @@ TEST_F(EmulatedCdrom, OneBadSectorCostsThreeFailedCommandsAndTheLogSaysWhich) {
         return engine.cd->status().audio == AudioStatus::Stopped;
       },
       5000));
-  EXPECT_EQ(drive_->state().failedReads, 3);
-  EXPECT_EQ(drive_->lastReadTimeoutMs(), 10000);
+  EXPECT_EQ(drive_.state().failedReads, 3);
+  EXPECT_EQ(drive_.state().lastReadTimeoutMs, 10000);
   EXPECT_NE(engine.log().find("sector 1000: unreadable (sense 3/11/05)"), std::string::npos)
       << engine.log();
 }
 
-TEST_F(EmulatedCdrom, CdTextTitlesArriveInUtf8) {
-  EmulatedDisc titled = emulatedDisc(disc_);
-  titled.text = {"\xC9t\xE9 \xE0 Paris", "Les \xC9toiles", {"Ouverture", "Fin"}, {}};
-  drive_->insert(titled);
-  const disc::Toc toc = disc::openPhysicalDrive("/dev/sr0")->readToc();
-  EXPECT_EQ(toc.album, "Été à Paris");
-  EXPECT_EQ(toc.performer, "Les Étoiles");
-  EXPECT_EQ(toc.tracks[1].title, "Fin");
-}
-
-// The audio session of a CD-Extra disc ends 11,400 frames before its data
-// track: that is where its last audio track ends, and where play stops.
-TEST_F(EmulatedCdrom, ACdExtraDiscsAudioEndsWithItsSession) {
-  testdisc::DiscSpec layout;
-  layout.tracks = testdisc::plainTracks(2, 2);
-  layout.tracks.push_back(testdisc::TrackSpec{150, 0, 0, 0, true});
-  disc_ = testdisc::writeDisc(dir_.path() / "extra", layout);
+// Through the drive service that mcisend starts, with the emulation
+// preloaded. The audio session of a CD-Extra disc ends 11,400 frames before
+// its data track: that is where its last audio track ends, and play stops.
+TEST_F(EmulatedCdrom, McisendPlaysACdExtraDiscsAudioSessionToItsEnd) {
+  insertMixedDisc(false);
   EmulatedDisc extra = emulatedDisc(disc_);
   extra.toc.tracks[2].start += disc::kSessionGapFrames;
   extra.toc.leadOut += disc::kSessionGapFrames;
   extra.lastSession = extra.toc.tracks[2].start;
-  drive_->insert(extra);
-  EXPECT_EQ(mcisend("'open D:\\ type cdaudio alias cd' 'status cd length track 2' "
-                    "'set cd time format tmsf' 'play cd from 2' 'status cd mode'"),
-            "1\n00:02:00\n\n\nplaying\n");
+  drive_.insert(extra);
+  // Past the audio session lie the gap and the data: nothing to hear there.
+  std::vector<std::uint8_t> gap(disc::kSectorBytes);
+  EXPECT_EQ(disc::openPhysicalDrive("/dev/sr0")->readAudio(disc_.toc.tracks[2].start, 1, gap), 0);
+  EXPECT_EQ(mcisend("'open D:\\ type cdaudio alias cd' 'status cd number of tracks' "
+                    "'status cd length track 2' 'set cd time format tmsf' 'play cd from 2' "
+                    "'status cd mode'"),
+            "1\n3\n00:02:00\n\n\nplaying\n");
+  EXPECT_TRUE(servicePid().has_value());  // it runs on, with the drive open
+  EXPECT_FALSE(drive_.state().opens.empty());
   EXPECT_TRUE(eventually(
       [&] {
         return mcisend("'open D:\\ type cdaudio alias cd shareable' 'status cd mode'") ==
@@ -264,7 +238,7 @@ TEST_F(EmulatedCdrom, ACdExtraDiscsAudioEndsWithItsSession) {
 }
 
 TEST_F(EmulatedCdrom, ADriveThisUserMayNotOpenKeepsItsLetterAndSaysWhy) {
-  drive_->configure([](DriveState& s) { s.denied = true; });
+  drive_.configure([](DriveState& s) { s.denied = true; });
   EXPECT_EQ(disc::listPhysicalDrives(), std::vector<std::string>{"/dev/cdrom"});
   int status = 0;
   const std::string output = mcisend("'open D:\\ type cdaudio alias cd'", &status);

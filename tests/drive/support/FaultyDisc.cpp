@@ -15,46 +15,23 @@ disc::MediaState FaultyDisc::mediaState() {
 
 std::uint64_t FaultyDisc::mediaGeneration() {
   std::lock_guard lock(mutex_);
-  // A vanished disc is a changed disc.
-  return inner_->mediaGeneration() + (vanished_ ? 1000 : 0);
+  return inner_->mediaGeneration() + (vanished_ ? 1000 : 0);  // a vanished disc is a changed one
 }
 
 int FaultyDisc::readAudio(disc::Lba lba, int count, std::span<std::uint8_t> out) {
   ++reads;
-  if (const int delay = readDelayMs.load(); delay > 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(readDelayMs.load()));
   {
     std::lock_guard lock(mutex_);
     if (vanished_) throw disc::DiscError("no disc in the drive");
-    for (int i = 0; i < count; ++i) {
-      if (unreadable_.contains(lba + i)) {
-        throw disc::DiscError("sector " + std::to_string(lba + i) + " unreadable");
-      }
-      for (auto& [bad, left] : flaky_) {
-        if (bad == lba + i && left > 0) {
-          --left;
-          throw disc::DiscError("sector " + std::to_string(bad) + " misread");
-        }
-      }
+    for (auto it = failures_.lower_bound(lba); it != failures_.end() && it->first < lba + count;
+         ++it) {
+      if (it->second == 0) continue;
+      if (it->second != INT_MAX) --it->second;
+      throw disc::DiscError("sector " + std::to_string(it->first) + " unreadable");
     }
   }
   return inner_->readAudio(lba, count, out);
-}
-
-void FaultyDisc::makeUnreadable(disc::Lba lba) {
-  std::lock_guard lock(mutex_);
-  unreadable_.insert(lba);
-}
-
-void FaultyDisc::makeFlaky(disc::Lba lba, int failures) {
-  std::lock_guard lock(mutex_);
-  flaky_.emplace_back(lba, failures);
-}
-
-void FaultyDisc::vanish() {
-  std::lock_guard lock(mutex_);
-  vanished_ = true;
 }
 
 }  // namespace tavrelo::testing

@@ -1,17 +1,15 @@
 #pragma once
 
-// Threads: the drive's reader thread reads through the decorator while the
-// test thread sets faults; the fault tables are under mutex_, the counters
-// atomic.
+// Threads: the drive's reader reads through it while the test thread sets
+// faults; the fault table is under mutex_, the counters atomic.
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "platform/disc/DiscSource.h"
 
@@ -37,9 +35,15 @@ class FaultyDisc final : public disc::DiscSource {
     inner_->setReadSpeed(speed);
   }
 
-  void makeUnreadable(disc::Lba lba);           // every read of it throws
-  void makeFlaky(disc::Lba lba, int failures);  // throws this many times, then reads
-  void vanish();                                // reads throw, the media is gone
+  void makeUnreadable(disc::Lba lba) { makeFlaky(lba, INT_MAX); }  // every read of it throws
+  void makeFlaky(disc::Lba lba, int failures) {  // throws this many times, then reads
+    std::lock_guard lock(mutex_);
+    failures_[lba] = failures;
+  }
+  void vanish() {  // reads throw, the media is gone
+    std::lock_guard lock(mutex_);
+    vanished_ = true;
+  }
 
   std::atomic<int> reads{0};        // readAudio calls so far
   std::atomic<int> readDelayMs{0};  // each read takes this long
@@ -48,8 +52,7 @@ class FaultyDisc final : public disc::DiscSource {
  private:
   std::unique_ptr<disc::DiscSource> inner_;
   std::mutex mutex_;
-  std::set<disc::Lba> unreadable_;
-  std::vector<std::pair<disc::Lba, int>> flaky_;
+  std::map<disc::Lba, int> failures_;  // INT_MAX: for ever
   bool vanished_ = false;
 };
 
