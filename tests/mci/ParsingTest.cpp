@@ -68,23 +68,15 @@ TEST_F(MciParsing, EachKindOfBadStringHasItsCode) {
   expectEach("error 305", {"open \"D:\\\"x type cdaudio alias x"});
   // The device is looked up before the flags.
   expectEach("error 263", {"status nosuch bogus", "play nosuch from"});
-  expect({{"status cd time format", "msf"}});
+  expect({"status cd time format -> msf"});
 }
 
 TEST_F(MciParsing, CaseBlanksAndNumbersForNames) {
-  expect({{"Status Cd Mode", "stopped"},
-          {"status   cd    number   of \t tracks   ", "12"},
-          {"SET CD TIME FORMAT TMSF", ""},
-          {"Seek CD To 3 Wait Notify", ""},
-          {"status cd position", "03:00:00:00"},
-          {"status cd 4", "stopped"},
-          {"status cd 3", "12"},
-          {"status cd 5", "true"},
-          {"status cd 16385 track 12", "audio"},
-          {"set cd time format 0", ""},
-          {"status cd 2", "482001"},
-          {"set cd time format 10", ""},
-          {"status cd 6", "tmsf"}});
+  expect({"Status Cd Mode -> stopped", "status   cd    number   of \t tracks    -> 12",
+          "SET CD TIME FORMAT TMSF ->", "Seek CD To 3 Wait Notify ->",
+          "status cd position -> 03:00:00:00", "status cd 4 -> stopped", "status cd 3 -> 12",
+          "status cd 5 -> true", "status cd 16385 track 12 -> audio", "set cd time format 0 ->",
+          "status cd 2 -> 482001", "set cd time format 10 ->", "status cd 6 -> tmsf"});
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ TEST_F(MciReplyBuffer, AReplyIsWrittenOnlyWhenItFitsWithItsNul) {
 
 TEST_F(MciReplyBuffer, OpenStillOpensWhenItsIdDoesNotFit) {
   EXPECT_EQ(send("open D: type cdaudio alias two shareable", 1), 268u);
-  expect({{"status two mode", "stopped"}});
+  expect({"status two mode -> stopped"});
 }
 
 TEST(MciErrorText, WindowsTextsCutToFitAndNoneForUnknownCodes) {
