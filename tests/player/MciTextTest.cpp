@@ -12,6 +12,7 @@ TEST(MciTextTest, ReplyEndsAtTheFirstNulWhateverIsLeftOverBehindIt) {
   std::memcpy(buffer.data(), "ope", 4);
   EXPECT_EQ(replyText(buffer), "ope");
   EXPECT_FALSE(replyStartsWith(buffer, "open"));
+  EXPECT_TRUE(replyStartsWith(buffer, "op"));
   buffer.fill('x');
   EXPECT_EQ(replyText(buffer).size(), 255u);
 }

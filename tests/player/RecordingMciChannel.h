@@ -1,11 +1,17 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/win32/End.h"
+#include "platform/win32/LogicalDrives.h"
 #include "platform/win32/MciChannel.h"
+#include "platform/win32/SingleInstance.h"
+#include "tests/support/RecordingDesktop.h"
 
 namespace tavrelo::testing {
 
@@ -49,6 +55,43 @@ class RecordingMciChannel final : public win32::MciChannel {
   std::map<std::string, std::string> replies;
   std::vector<Sent> sent;
   MCIERROR failureCode = 0;
+};
+
+// The main window's world: drives A: to G:, three of them CD drives; a
+// recording MCI channel and desktop; End and the other-instance check.
+class PlayerFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    win32::setEndForTesting([this] { ++ends; });
+    win32::setInstanceCheckForTesting([this] { return otherInstance; });
+    useDrives({{"A:\\", 2, {}},
+               {"C:\\", win32::kDriveFixed, {}},
+               {"E:\\", win32::kDriveCdrom, "/dev/sr0"},
+               {"F:\\", win32::kDriveCdrom, "/dev/sr1"},
+               {"G:\\", win32::kDriveCdrom, "g.cue"}});
+  }
+  void TearDown() override {
+    win32::setLogicalDrivesForTesting(nullptr);
+    win32::setInstanceCheckForTesting({});
+    win32::setEndForTesting({});
+  }
+  void useDrives(std::vector<win32::LogicalDrive> table) {
+    drives = std::move(table);
+    win32::setLogicalDrivesForTesting(&drives);
+  }
+  // Whether every command went out with a reply buffer of `length`.
+  bool allSentWith(UINT length) const {
+    for (const auto& sent : mci.sent) {
+      if (sent.replyLength != length) return false;
+    }
+    return true;
+  }
+
+  std::vector<win32::LogicalDrive> drives;
+  RecordingMciChannel mci;
+  RecordingDesktop desktop;
+  int ends = 0;
+  bool otherInstance = false;
 };
 
 }  // namespace tavrelo::testing
