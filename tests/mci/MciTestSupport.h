@@ -34,10 +34,14 @@ inline disc::Toc twelveTracks() {
 
 inline constexpr std::string_view kOpenCd = "open  D:\\ type cdaudio alias cd wait shareable";
 
-// A session over one fake drive at D: with the disc `toc`.
+// A session over one fake drive at D: with the disc `toc`, opened as the
+// program opens it, in time format tmsf.
 class MciFixture : public ::testing::Test {
  protected:
-  void SetUp() override { useDisc(twelveTracks()); }
+  void SetUp() override {
+    useDisc(twelveTracks());
+    openCd("tmsf");
+  }
 
   void useDisc(std::optional<disc::Toc> toc) {
     directory = std::make_shared<FakeDriveDirectory>();

@@ -5,7 +5,10 @@
 namespace tavrelo::testing {
 namespace {
 
-using MciOpen = MciFixture;
+class MciOpen : public MciFixture {
+ protected:
+  void SetUp() override { useDisc(twelveTracks()); }
+};
 
 TEST_F(MciOpen, ElementsAliasesAndDeviceIds) {
   directory->drives['E'] = std::make_shared<FakeCdDrive>(clock, oneTrack());

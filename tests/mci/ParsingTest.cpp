@@ -37,13 +37,7 @@ TEST(MciTokenizer, BlanksQuotesAndDoubledQuotes) {
   EXPECT_EQ(mci::tokenize("alias \"my\"cd", t), 305u);
 }
 
-class MciParsing : public MciFixture {
- protected:
-  void SetUp() override {
-    MciFixture::SetUp();
-    openCd();
-  }
-};
+using MciParsing = MciFixture;
 
 TEST_F(MciParsing, EachKindOfBadStringHasItsCode) {
   expectEach("error 267", {"", "   \t "});
@@ -68,7 +62,7 @@ TEST_F(MciParsing, EachKindOfBadStringHasItsCode) {
   expectEach("error 305", {"open \"D:\\\"x type cdaudio alias x"});
   // The device is looked up before the flags.
   expectEach("error 263", {"status nosuch bogus", "play nosuch from"});
-  expect({"status cd time format -> msf"});
+  expect({"status cd time format -> tmsf"});
 }
 
 TEST_F(MciParsing, CaseBlanksAndNumbersForNames) {

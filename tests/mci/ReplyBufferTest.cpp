@@ -9,10 +9,6 @@ namespace {
 
 class MciReplyBuffer : public MciFixture {
  protected:
-  void SetUp() override {
-    MciFixture::SetUp();
-    openCd();
-  }
   std::uint32_t send(std::string_view command, unsigned length) {
     std::memset(buffer, '#', sizeof buffer);
     return session->sendString(command, buffer, length, nullptr);

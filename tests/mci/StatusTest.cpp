@@ -8,9 +8,8 @@ namespace {
 using MciStatus = MciFixture;
 
 TEST_F(MciStatus, TwelveTracksInEveryTimeFormat) {
-  openCd();
-  expect({"status cd number of tracks -> 12", "status cd position -> 00:02:00",
-          "status cd position track 3 -> 08:02:00",
+  expect({"set cd time format msf ->", "status cd number of tracks -> 12",
+          "status cd position -> 00:02:00", "status cd position track 3 -> 08:02:00",
           "status cd length -> 47:59:74",  // lead-out - start - 1 frame
           "status cd length track 1 -> 04:00:00",
           "status cd length track 12 -> 03:59:74",  // the last track is 1 frame less

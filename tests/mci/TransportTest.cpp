@@ -6,13 +6,7 @@ namespace {
 
 using drive::DriveError;
 
-class MciTransport : public MciFixture {
- protected:
-  void SetUp() override {
-    MciFixture::SetUp();
-    openCd("tmsf");
-  }
-};
+using MciTransport = MciFixture;
 
 TEST_F(MciTransport, PlayRunsOnAndAgainLeavesTheStreamAlone) {
   expect({"play cd ->", "status cd mode -> playing"});
