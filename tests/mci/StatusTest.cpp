@@ -1,5 +1,5 @@
-// Status items and reply formats on several discs: twelve tracks, one track,
-// a first track that starts late, data tracks, and no disc at all.
+// Status items and reply formats on several discs: twelve tracks, a first
+// track that starts late, data tracks, and no disc at all.
 #include "tests/mci/MciTestSupport.h"
 
 namespace tavrelo::testing {
@@ -24,10 +24,7 @@ TEST_F(MciStatus, TwelveTracksInEveryTimeFormat) {
                            "status cd length track 2147483648"});
 }
 
-TEST_F(MciStatus, OneTrackAndAFirstTrackThatStartsLate) {
-  useDisc(oneTrack());
-  openCd();
-  expect({"status cd length -> 02:59:74", "status cd length track 1 -> 02:59:74"});
+TEST_F(MciStatus, AFirstTrackThatStartsLate) {
   useDisc(makeToc({{1, 300, true}, {2, 4800, true}}, 9300));
   openCd();
   expect({"status cd position start -> 00:04:00", "status cd length -> 01:59:74",
