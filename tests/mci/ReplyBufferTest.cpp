@@ -29,9 +29,7 @@ TEST_F(MciReplyBuffer, AReplyIsWrittenOnlyWhenItFitsWithItsNul) {
   EXPECT_EQ(std::string(buffer, 2), std::string("\0#", 2));
   EXPECT_EQ(send("status cd position track 99", 1), 282u);
   EXPECT_EQ(std::string(buffer, 2), std::string("\0#", 2));
-}
-
-TEST_F(MciReplyBuffer, OpenStillOpensWhenItsIdDoesNotFit) {
+  // An open whose ID does not fit still opens.
   EXPECT_EQ(send("open D: type cdaudio alias two shareable", 1), 268u);
   expect({"status two mode -> stopped"});
 }

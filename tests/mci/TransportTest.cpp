@@ -8,30 +8,23 @@ using drive::DriveError;
 
 using MciTransport = MciFixture;
 
-TEST_F(MciTransport, PlayRunsOnAndAgainLeavesTheStreamAlone) {
-  expect({"play cd ->", "status cd mode -> playing"});
+// Play runs on (played again, the stream is left alone); pause holds the
+// position until play or resume; stop keeps it until a seek.
+TEST_F(MciTransport, PlayPauseResumeAndStop) {
+  expect({"resume cd -> error 262", "play cd ->", "status cd mode -> playing"});
   clock.advance(1'000);
   expect({"play cd ->"});
   clock.advance(4 * 60'000);
   expect({"status cd current track -> 2", "status cd position -> 02:00:01:00"});
   EXPECT_EQ(drive->playCalls(), 1);
-}
-
-TEST_F(MciTransport, PauseHoldsThePositionAndPlayOrResumeGoesOn) {
-  expect({"resume cd -> error 262", "play cd from 2 ->"});
-  clock.advance(3'000);
   expect({"pause cd wait ->", "status cd mode -> paused"});
   clock.advance(10'000);
-  expect({"status cd position -> 02:00:03:00", "play cd ->", "status cd mode -> playing"});
+  expect({"status cd position -> 02:00:01:00", "play cd ->", "status cd mode -> playing"});
   clock.advance(1'000);
-  expect({"status cd position -> 02:00:04:00", "pause cd ->", "resume cd ->"});
-  expect({"status cd mode -> playing"});
-}
-
-TEST_F(MciTransport, StopKeepsThePositionAndSeekToOneRewinds) {
-  expect({"play cd from 5 ->"});
-  clock.advance(7'000);
-  expect({"stop cd wait ->", "status cd mode -> stopped", "status cd position -> 05:00:07:00",
+  expect({"status cd position -> 02:00:02:00", "pause cd ->", "resume cd ->",
+          "status cd mode -> playing"});
+  clock.advance(5'000);
+  expect({"stop cd wait ->", "status cd mode -> stopped", "status cd position -> 02:00:07:00",
           "seek cd to 1 wait ->", "status cd position -> 01:00:00:00"});
 }
 

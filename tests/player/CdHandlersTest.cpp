@@ -73,7 +73,7 @@ TEST_F(CdHandlersTest, ADriveButtonStopsClosesAndOpensItsDriveWithoutPlaying) {
   EXPECT_EQ(window.driveButtonCount(), 2);  // discovery alone changes it
 }
 
-TEST_F(CdHandlersTest, TransportButtonsSendTheirCommandsInOrder) {
+TEST_F(CdHandlersTest, TransportButtonsSendTheirCommandsInOrderAndLoadClosesAnOpenTray) {
   discover();
   window.Command5_Click();
   window.Command2_Click();
@@ -85,10 +85,7 @@ TEST_F(CdHandlersTest, TransportButtonsSendTheirCommandsInOrder) {
   window.Command6_Click();  // no stop before the tray opens
   EXPECT_EQ(mci.commands(), (Commands{"set cd door open wait"}));
   EXPECT_TRUE(allSentWith(255));
-}
-
-TEST_F(CdHandlersTest, LoadClosesTheTrayOnlyWhenTheModeReadsOpenInLowerCase) {
-  discover();
+  // Load closes the tray only when the mode reads "open", in lower case.
   for (const char* mode : {"open", "Open", "stopped", "ope", ""}) {
     mci.sent.clear();
     mci.replies["status cd mode"] = mode;
