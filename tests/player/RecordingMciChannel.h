@@ -37,8 +37,6 @@ class RecordingMciChannel final : public win32::MciChannel {
   }
 
   // A command with no reply here fails with `failureCode` and an empty reply.
-  // As the real session does, a reply that does not fit answers 268 and leaves
-  // the buffer as it was.
   MCIERROR send(const std::string& command, char* reply, UINT replyLength, HWND) override {
     sent.push_back({command, replyLength});
     const auto found = replies.find(command);
@@ -47,7 +45,6 @@ class RecordingMciChannel final : public win32::MciChannel {
       if (buffer) reply[0] = '\0';
       return failureCode;
     }
-    if (buffer && found->second.size() >= replyLength) return 268;
     if (buffer) std::memcpy(reply, found->second.c_str(), found->second.size() + 1);
     return 0;
   }
