@@ -20,7 +20,6 @@
 #include <memory>
 
 #include "platform/disc/PhysicalDrive.h"
-#include "platform/win32/LogicalDrives.h"
 #include "player/FrmAudioPlayer.h"
 #include "tests/support/PrivateWorld.h"
 #include "tests/support/XServer.h"
@@ -72,19 +71,11 @@ ShownTime parseShown(const QString& shown) {
 class FaultMatrix : public ::testing::Test {
  protected:
   FaultMatrix() : world(kTracks, kTrackSeconds, true) {
-    std::vector<std::string> warnings;
-    root =
-        QString::fromStdString(tavrelo::win32::buildDriveTable(tavrelo::disc::listPhysicalDrives(),
-                                                               world.disc.cue.string(), warnings)
-                                   .back()
-                                   .root);
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   }
   ~FaultMatrix() override {
-    if (program.state() != QProcess::NotRunning) {
-      program.kill();
-      program.waitForFinished(5000);
-    }
+    program.kill();
+    program.waitForFinished(5000);
   }
 
   ::testing::AssertionResult startProgram() {
@@ -103,20 +94,14 @@ class FaultMatrix : public ::testing::Test {
     ASSERT_TRUE(hears(1));
   }
 
+  // Waits (20 s at most) for the program's window on the X server.
   bool findWindow() {
     for (int i = 0; i < 200 && window.isEmpty(); ++i) {
       const QStringList found = windows();
       if (!found.isEmpty()) window = found.front();
       if (window.isEmpty()) QTest::qWait(100);
     }
-    if (window.isEmpty()) return false;
-    const QString shell = xdotool({"getwindowgeometry", "--shell", window});
-    const auto field = [&](const char* name) {
-      const auto match = QRegularExpression(QString("%1=(-?\\d+)").arg(name)).match(shell);
-      return match.hasMatch() ? match.captured(1).toInt() : -1;
-    };
-    origin = QPoint(field("X"), field("Y"));
-    return origin.x() >= 0;
+    return !window.isEmpty();
   }
 
   QStringList windows() {
@@ -134,11 +119,12 @@ class FaultMatrix : public ::testing::Test {
   // Found by drawing every status the label could show in the same panel and
   // taking the one that matches the screen.
   QString status() {
-    const QRect panel = reference.Picture1->geometry().translated(origin);
-    const QImage screen = QGuiApplication::primaryScreen()
-                              ->grabWindow(0, panel.x(), panel.y(), panel.width(), panel.height())
-                              .toImage()
-                              .convertToFormat(QImage::Format_RGB32);
+    const QRect panel = reference.Picture1->geometry();
+    const QImage screen =
+        QGuiApplication::primaryScreen()
+            ->grabWindow(window.toULongLong(), panel.x(), panel.y(), panel.width(), panel.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
     reference.Label2->setText("Lecteur CD Audio = " + root);
     QString best = "?";
     qint64 fewest = screen.width() * screen.height() / 50;  // 2 % may differ at most
@@ -236,10 +222,11 @@ class FaultMatrix : public ::testing::Test {
   bool running() const { return program.state() == QProcess::Running; }
 
   tavrelo::testing::PrivateWorld world;
-  QString root;
+  // The sheet's drive letter comes after the physical drives'.
+  const QString root =
+      QString("%1:\\").arg(QChar('D' + int(tavrelo::disc::listPhysicalDrives().size())));
   QProcess program;
   QString window;
-  QPoint origin;
   FrmAudioPlayer reference;  // the same controls, drawn here for comparison
 };
 
