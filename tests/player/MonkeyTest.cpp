@@ -32,36 +32,28 @@ namespace {
 const QRegularExpression kWellFormed(R"(^(\[\d\d\] \d\d:\d\d)?$)");
 
 int environmentNumber(const char* name, int fallback) {
-  bool ok = false;
-  const int value = qEnvironmentVariableIntValue(name, &ok);
-  return ok ? value : fallback;
+  return qEnvironmentVariableIsSet(name) ? qEnvironmentVariableIntValue(name) : fallback;
 }
 
-// Clicks at random. Quit and the close box end the program; here the
-// program then starts again as a person would start it, in a new window,
-// with the aliases of the one that ended closed as its process would have
-// closed them, and the disc left as it was.
+// Clicks at random; now and then the close box. After Quit or the close box
+// the program starts again as a person would start it, in a new window, with
+// the aliases of the one that ended closed as its process would have closed
+// them, and the disc left as it was.
 class Monkey {
  public:
   explicit Monkey(std::uint32_t seed) : random_(seed) { start(); }
 
   FrmAudioPlayer& window() { return *window_; }
 
-  // One click somewhere: in the About window while it is open, else in the
-  // main window; now and then the close box.
   void step() {
     if (auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget())) {
       QWidget* const controls[] = {about->cmdOK,  about->Command1, about->cmdSysInfo,
                                    about->Image2, about->Label3,   about->lblDisclaimer,
                                    about->Image1, about->lblTitle, about->lblDescription};
-      QTest::mouseClick(controls[pick(std::size(controls))], Qt::LeftButton);
-      ++clicks;
+      click(controls[pick(std::size(controls))]);
       return;
     }
-    if (ended_) {
-      restartIfEnded();
-      return;
-    }
+    if (ended) return start();
     FrmAudioPlayer& w = *window_;
     std::vector<QWidget*> controls{w.Command1, w.Command2, w.Command3, w.Command4, w.Command5,
                                    w.Command6, w.Command7, w.Command8, w.Command9, w.Command10,
@@ -70,46 +62,40 @@ class Monkey {
       if (drive->isVisible()) controls.push_back(drive);
     if (pick(100) == 0) {
       w.close();
-      ended_ = true;
-      return;
+      ended = true;
+    } else {
+      click(controls[pick(controls.size())]);
     }
-    QTest::mouseClick(controls[pick(controls.size())], Qt::LeftButton);
-    ++clicks;
   }
 
-  // What End does in this process.
-  void ended() { ended_ = true; }
-
-  // Starts the program again if the last click ended it.
-  void restartIfEnded() {
-    if (!ended_) return;
-    ++restarts;
-    start();
-  }
-
-  int clicks = 0;
-  int restarts = 0;
-  bool loaded = true;
-
- private:
   void start() {
     if (window_) {
       mciSendStringA("close all", nullptr, 0, nullptr);
       window_.release()->deleteLater();
+      ++restarts;
     }
-    ended_ = false;
+    ended = false;
     window_ = std::make_unique<FrmAudioPlayer>();
     loaded = loaded && window_->load();
     window_->show();
   }
 
+  int clicks = 0;
+  int restarts = 0;
+  bool loaded = true;
+  bool ended = false;  // by Quit (End) or the close box
+
+ private:
+  void click(QWidget* control) {
+    QTest::mouseClick(control, Qt::LeftButton);
+    ++clicks;
+  }
   std::size_t pick(std::size_t count) {
     return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_);
   }
 
   std::unique_ptr<FrmAudioPlayer> window_;
   std::mt19937 random_;
-  bool ended_ = false;
 };
 
 // One process with the program's window, its real MCI session and a drive
@@ -126,7 +112,7 @@ TEST(RealDrives, AMinuteOfRandomClicksLeavesTheProgramAliveAndItsLabelWellFormed
   desktop.installed = {"xdg-open", "pavucontrol", "hardinfo"};  // links and the mixer start
   tavrelo::win32::setEndForTesting([] {});                      // the first load's
   Monkey monkey(seed);
-  tavrelo::win32::setEndForTesting([&monkey] { monkey.ended(); });
+  tavrelo::win32::setEndForTesting([&monkey] { monkey.ended = true; });
   QStringList malformed;
   QTimer clicker;
   clicker.setInterval(25);
@@ -156,7 +142,7 @@ TEST(RealDrives, AMinuteOfRandomClicksLeavesTheProgramAliveAndItsLabelWellFormed
             << desktop.messages.size() << " messages, " << desktop.starts.size() << " starts\n";
 
   // Still alive and answering: the drive opens anew, its tray closes, it plays.
-  monkey.restartIfEnded();
+  if (monkey.ended) monkey.start();
   FrmAudioPlayer& window = monkey.window();
   QTest::mouseClick(window.CD().front(), Qt::LeftButton);
   QTest::mouseClick(window.Command7, Qt::LeftButton);
