@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,9 +15,7 @@
 
 namespace tavrelo::testing {
 
-namespace discs {
-
-inline disc::Toc make(std::initializer_list<disc::Track> tracks, disc::Lba leadOut) {
+inline disc::Toc makeToc(std::initializer_list<disc::Track> tracks, disc::Lba leadOut) {
   disc::Toc toc;
   toc.tracks = tracks;
   toc.leadOut = leadOut;
@@ -24,43 +23,26 @@ inline disc::Toc make(std::initializer_list<disc::Track> tracks, disc::Lba leadO
 }
 // One track of 3 minutes from 00:02:00.
 inline disc::Toc oneTrack() {
-  return make({{1, 150, true}}, 150 + 3 * 4500);
+  return makeToc({{1, 150, true}}, 150 + 3 * 4500);
 }
 // Twelve tracks of 4 minutes each: track n starts at 150 + (n - 1) * 18000.
 inline disc::Toc twelveTracks() {
-  disc::Toc toc;
+  disc::Toc toc = makeToc({}, 150 + 12 * 18000);
   for (int n = 1; n <= 12; ++n) toc.tracks.push_back({n, 150 + (n - 1) * 18000, true});
-  toc.leadOut = 150 + 12 * 18000;
   return toc;
 }
-// Track 1 starts 2 s later than usual, at 00:04:00.
-inline disc::Toc lateFirstTrack() {
-  return make({{1, 300, true}, {2, 4800, true}}, 9300);
-}
-// Two audio tracks, then a data track (an enhanced CD).
-inline disc::Toc enhancedCd() {
-  return make({{1, 150, true}, {2, 4650, true}, {3, 9150, false}}, 20000);
-}
-// A data track first, then two audio tracks (a mixed-mode CD).
-inline disc::Toc mixedMode() {
-  return make({{1, 150, false}, {2, 6000, true}, {3, 10500, true}}, 15000);
-}
-inline disc::Toc dataOnly() {
-  return make({{1, 150, false}}, 6000);
-}
 
-}  // namespace discs
+inline constexpr std::string_view kOpenCd = "open  D:\\ type cdaudio alias cd wait shareable";
 
-struct Result {
-  std::uint32_t code;
-  std::string reply;
-};
-
-// A session over one fake drive at D: with the disc `toc`. Every command goes
-// through sendString with a 255-character buffer full of leftovers, as the
-// program's MciReply is; the reply must come back NUL-terminated inside it.
+// A session over one fake drive at D: with the disc `toc`, opened as the
+// program opens it, in time format tmsf.
 class MciFixture : public ::testing::Test {
  protected:
+  void SetUp() override {
+    useDisc(twelveTracks());
+    openCd("tmsf");
+  }
+
   void useDisc(std::optional<disc::Toc> toc) {
     directory = std::make_shared<FakeDriveDirectory>();
     drive = toc ? std::make_shared<FakeCdDrive>(clock, *toc) : std::make_shared<FakeCdDrive>(clock);
@@ -68,37 +50,36 @@ class MciFixture : public ::testing::Test {
     session = std::make_unique<mci::MciSession>(directory, clock);
   }
 
-  void SetUp() override { useDisc(discs::twelveTracks()); }
-
-  Result mci(std::string_view command) {
+  // The reply of `command`, or "error N". It goes through sendString with a
+  // 255-character buffer full of leftovers, as the program's MciReply is: the
+  // reply must come back NUL-terminated inside it, and empty after an error.
+  std::string answer(std::string_view command) {
     char buffer[255];
     std::memset(buffer, '#', sizeof buffer);
     const std::uint32_t code = session->sendString(command, buffer, sizeof buffer, nullptr);
-    const void* nul = std::memchr(buffer, '\0', sizeof buffer);
-    EXPECT_NE(nul, nullptr) << command << ": reply not NUL-terminated";
-    if (nul == nullptr) return {code, {}};
-    return {code, std::string(buffer)};
+    if (std::memchr(buffer, '\0', sizeof buffer) == nullptr) return "no NUL in the reply";
+    if (code == 0) return buffer;
+    return buffer[0] == '\0' ? "error " + std::to_string(code) : "an error with a reply";
   }
 
-  // The reply of a command that must succeed.
-  std::string ok(std::string_view command) {
-    const Result r = mci(command);
-    EXPECT_EQ(r.code, 0u) << command;
-    return r.reply;
+  // Sends each step's command in turn: a step is "command -> answer", and
+  // "command ->" for an empty reply.
+  void expect(std::initializer_list<std::string_view> steps) {
+    for (const std::string_view step : steps) {
+      const std::size_t arrow = step.find(" ->");
+      ASSERT_NE(arrow, std::string_view::npos) << step;
+      const std::string_view wanted = step.substr(std::min(arrow + 4, step.size()));
+      EXPECT_EQ(answer(step.substr(0, arrow)), wanted) << step;
+    }
+  }
+  void expectEach(std::string_view wanted, std::initializer_list<std::string_view> commands) {
+    for (std::string_view command : commands) EXPECT_EQ(answer(command), wanted) << command;
   }
 
-  // The code of a command that must fail; a failure always leaves "".
-  std::uint32_t fails(std::string_view command) {
-    const Result r = mci(command);
-    EXPECT_NE(r.code, 0u) << command;
-    EXPECT_EQ(r.reply, "") << command;
-    return r.code;
-  }
-
-  void openCd() { EXPECT_EQ(ok("open  D:\\ type cdaudio alias cd wait shareable"), "1"); }
-  void openTmsf() {
-    openCd();
-    ok("set cd time format tmsf");
+  // Opens the drive as the program does, in `timeFormat`.
+  void openCd(std::string_view timeFormat = "msf") {
+    EXPECT_EQ(answer(kOpenCd), "1");
+    EXPECT_EQ(answer("set cd time format " + std::string(timeFormat)), "");
   }
 
   ManualClock clock;

@@ -1,7 +1,6 @@
-// The string grammar: integers, quoting, blanks, case, and the error code of
-// each kind of bad string, checked through the string interface.
-#include <gtest/gtest.h>
-
+// The string interface: integers, quoting, blanks, case, the error code of
+// each kind of bad string, mciSendStringA's buffer rules and the error texts.
+#include "platform/mci/MciErrors.h"
 #include "platform/mci/MciInteger.h"
 #include "platform/mci/Tokenizer.h"
 #include "tests/mci/MciTestSupport.h"
@@ -11,19 +10,14 @@ namespace {
 
 using mci::parseInteger;
 
-TEST(MciInteger, DecimalAndColonNotation) {
+TEST(MciInteger, DecimalAndColonNotationAndWhatWindowsRefuses) {
   EXPECT_EQ(parseInteger("150"), 150u);
-  EXPECT_EQ(parseInteger("0"), 0u);
   EXPECT_EQ(parseInteger("-1"), 0xFFFFFFFFu);
   EXPECT_EQ(parseInteger("4294967295"), 0xFFFFFFFFu);
   EXPECT_EQ(parseInteger("1:2:3:4"), 0x04030201u);
   EXPECT_EQ(parseInteger(":1"), 256u);
   EXPECT_EQ(parseInteger("250::"), 250u);
-  EXPECT_EQ(parseInteger("0:2:0"), 0x200u);
   EXPECT_EQ(parseInteger("255:255:255:255"), 0xFFFFFFFFu);
-}
-
-TEST(MciInteger, RefusesWhatWindowsRefuses) {
   for (const char* bad : {"", "-", "0xfa", "1.5", "12a", "256:0", "0:0:0:0:0", "-1:0", "1:-2",
                           "4294967296", "99999999999999999999", "+5"}) {
     EXPECT_FALSE(parseInteger(bad).has_value()) << bad;
@@ -32,130 +26,89 @@ TEST(MciInteger, RefusesWhatWindowsRefuses) {
 
 TEST(MciTokenizer, BlanksQuotesAndDoubledQuotes) {
   std::vector<mci::Token> t;
-  ASSERT_EQ(mci::tokenize("  open \t D:\\  alias \"my cd\" x\"y ", t), 0u);
-  ASSERT_EQ(t.size(), 5u);
+  ASSERT_EQ(mci::tokenize("  open \t D:\\  alias \"my cd\" x\"y \"a\"\"b\" \"\"", t), 0u);
+  ASSERT_EQ(t.size(), 7u);
   EXPECT_EQ(t[1].text, "D:\\");
   EXPECT_EQ(t[3].text, "my cd");
   EXPECT_TRUE(t[3].quoted);
   EXPECT_EQ(t[4].text, "x\"y");
-  ASSERT_EQ(mci::tokenize("alias \"a\"\"b\" \"\"", t), 0u);
-  ASSERT_EQ(t.size(), 3u);
-  EXPECT_EQ(t[1].text, "a\"b");
-  EXPECT_EQ(t[2].text, "");
+  EXPECT_EQ(t[5].text, "a\"b");
+  EXPECT_EQ(t[6].text, "");
   EXPECT_EQ(mci::tokenize("alias \"my cd", t), 294u);
   EXPECT_EQ(mci::tokenize("alias \"my\"cd", t), 305u);
 }
 
-class MciParsing : public MciFixture {
- protected:
-  void SetUp() override {
-    MciFixture::SetUp();
-    openCd();
+using MciParsing = MciFixture;
+
+TEST_F(MciParsing, EachKindOfBadStringHasItsCode) {
+  expectEach("error 267", {"", "   \t "});
+  expectEach("error 292", {"open   ", "play"});
+  expectEach("error 261", {"frobnicate cd", "playcd"});
+  expectEach("error 259", {"set cd milliseconds", "play cd quickly", "play cd from 1 2",
+                           "pause cd now", "status cd mode nsa"});
+  expectEach("error 290",
+             {"status cd nsa", "status cd 99", "set cd time format frobs", "set cd time format"});
+  expectEach("error 295", {"play cd from 1 from 2", "status cd mode mode", "stop cd wait wait",
+                           "status cd mode 4"});
+  expectEach("error 284",
+             {"status cd length position", "seek cd to start to end", "seek cd to start to 3",
+              "set cd door open door closed", "status cd position start track 2"});
+  expectEach("error 273",
+             {"seek cd wait", "status cd", "status cd track 2", "status cd type", "set cd"});
+  expectEach("error 270",
+             {"status cd position track", "play cd from", "play cd from 0xfa", "seek cd to 256:0"});
+  expectEach("error 269", {"open cdaudio alias", "open D: type"});
+  expectEach("error 293", {"set cd time format 5", "set cd time format smpte 24"});
+  expectEach("error 294", {"status \"cd"});
+  // The device is looked up before the flags.
+  expectEach("error 263", {"status nosuch bogus", "play nosuch from"});
+  expect({"status cd time format -> tmsf"});
+}
+
+TEST_F(MciParsing, CaseBlanksAndNumbersForNames) {
+  expect({"Status Cd Mode -> stopped", "status   cd    number   of \t tracks    -> 12",
+          "SET CD TIME FORMAT TMSF ->", "Seek CD To 3 Wait Notify ->",
+          "status cd position -> 03:00:00:00", "status cd 4 -> stopped", "status cd 3 -> 12",
+          "status cd 5 -> true", "status cd 16385 track 12 -> audio", "set cd time format 0 ->",
+          "status cd 2 -> 482001", "set cd time format 10 ->", "status cd 6 -> tmsf"});
+}
+
+TEST_F(MciParsing, AReplyIsWrittenOnlyWhenItFitsWithItsNul) {
+  char buffer[16];
+  const auto send = [&](std::string_view command, unsigned length) {
+    std::memset(buffer, '#', sizeof buffer);
+    return session->sendString(command, buffer, length, nullptr);
+  };
+  EXPECT_EQ(session->sendString("status cd mode", nullptr, 255, nullptr), 0u);
+  // "stopped" needs 8 characters; an empty reply, an error's included, needs 1.
+  for (unsigned length : {0u, 1u, 7u}) {
+    EXPECT_EQ(send("status cd mode", length), length == 0 ? 0u : 268u) << length;
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#')) << length;
   }
-};
-
-TEST_F(MciParsing, EmptyUnknownVerbAndMissingDevice) {
-  EXPECT_EQ(fails(""), 267u);
-  EXPECT_EQ(fails("   \t "), 267u);
-  EXPECT_EQ(fails("open"), 292u);
-  EXPECT_EQ(fails("open   "), 292u);
-  EXPECT_EQ(fails("play"), 292u);
-  EXPECT_EQ(fails("frobnicate cd"), 261u);
-  EXPECT_EQ(fails("playcd"), 261u);
+  EXPECT_EQ(send("status cd mode", 8), 0u);
+  EXPECT_EQ(std::string(buffer, 9), std::string("stopped\0#", 9));
+  EXPECT_EQ(send("stop cd", 1), 0u);
+  EXPECT_EQ(std::string(buffer, 2), std::string("\0#", 2));
+  EXPECT_EQ(send("status cd position track 99", 1), 282u);
+  EXPECT_EQ(std::string(buffer, 2), std::string("\0#", 2));
+  // An open whose ID does not fit still opens.
+  EXPECT_EQ(send("open D: type cdaudio alias two shareable", 1), 268u);
+  expect({"status two mode -> stopped"});
 }
 
-TEST_F(MciParsing, UnknownKeywordAndBadConstant) {
-  EXPECT_EQ(fails("set cd milliseconds"), 259u);
-  EXPECT_EQ(fails("play cd quickly"), 259u);
-  EXPECT_EQ(fails("play cd from 1 2"), 259u);
-  EXPECT_EQ(fails("pause cd now"), 259u);
-  EXPECT_EQ(fails("status cd nsa"), 290u);
-  EXPECT_EQ(fails("status cd mode nsa"), 259u);
-  EXPECT_EQ(fails("status cd 99"), 290u);
-  EXPECT_EQ(fails("set cd time format frobs"), 290u);
-  EXPECT_EQ(fails("set cd time format"), 290u);
-}
-
-TEST_F(MciParsing, DuplicateAndIncompatibleFlags) {
-  EXPECT_EQ(fails("play cd from 1 from 2"), 295u);
-  EXPECT_EQ(fails("status cd mode mode"), 295u);
-  EXPECT_EQ(fails("stop cd wait wait"), 295u);
-  EXPECT_EQ(fails("seek cd to 1 to 2"), 295u);
-  EXPECT_EQ(fails("status cd length position"), 284u);
-  EXPECT_EQ(fails("status cd mode 4"), 295u);
-  EXPECT_EQ(fails("seek cd to start to end"), 284u);
-  EXPECT_EQ(fails("seek cd to start to 3"), 284u);
-  EXPECT_EQ(fails("set cd door open door closed"), 284u);
-  EXPECT_EQ(fails("status cd position start track 2"), 284u);
-}
-
-TEST_F(MciParsing, MissingParameterAndBadInteger) {
-  EXPECT_EQ(fails("seek cd"), 273u);
-  EXPECT_EQ(fails("seek cd wait"), 273u);
-  EXPECT_EQ(fails("status cd"), 273u);
-  EXPECT_EQ(fails("status cd track 2"), 273u);
-  EXPECT_EQ(fails("status cd type"), 273u);
-  EXPECT_EQ(fails("set cd"), 273u);
-  EXPECT_EQ(fails("status cd position track"), 270u);
-  EXPECT_EQ(fails("play cd from"), 270u);
-  EXPECT_EQ(fails("play cd from x"), 270u);
-  EXPECT_EQ(fails("play cd from 0xfa"), 270u);
-  EXPECT_EQ(fails("seek cd to 256:0"), 270u);
-  EXPECT_EQ(fails("seek cd to 0:0:0:0:0"), 270u);
-  EXPECT_EQ(fails("open cdaudio alias"), 269u);
-  EXPECT_EQ(fails("open D: type"), 269u);
-}
-
-TEST_F(MciParsing, BadTimeFormats) {
-  EXPECT_EQ(fails("set cd time format 5"), 293u);
-  EXPECT_EQ(fails("set cd time format bytes"), 293u);
-  EXPECT_EQ(fails("set cd time format smpte 24"), 293u);
-  EXPECT_EQ(ok("status cd time format"), "msf");
-  EXPECT_EQ(ok("set cd time format 10"), "");
-  EXPECT_EQ(ok("status cd time format"), "tmsf");
-  EXPECT_EQ(ok("set cd time format 0"), "");
-  EXPECT_EQ(ok("status cd time format"), "milliseconds");
-}
-
-TEST_F(MciParsing, QuotingErrors) {
-  EXPECT_EQ(fails("open \"D:\\ type cdaudio alias x"), 294u);
-  EXPECT_EQ(fails("open \"D:\\\"x type cdaudio alias x"), 305u);
-  EXPECT_EQ(fails("status \"cd"), 294u);
-}
-
-TEST_F(MciParsing, TheDeviceIsLookedUpBeforeTheFlags) {
-  EXPECT_EQ(fails("status nosuch mode"), 263u);
-  EXPECT_EQ(fails("status nosuch bogus"), 263u);
-  EXPECT_EQ(fails("play nosuch from"), 263u);
-}
-
-TEST_F(MciParsing, CaseAndBlanksDoNotMatter) {
-  EXPECT_EQ(ok("STATUS CD MODE"), "stopped");
-  EXPECT_EQ(ok("Status Cd Mode"), "stopped");
-  EXPECT_EQ(ok("status   cd    number   of \t tracks   "), "12");
-  EXPECT_EQ(ok("  status cd current track"), "1");
-  EXPECT_EQ(ok("SET CD TIME FORMAT TMSF"), "");
-  EXPECT_EQ(ok("status cd time format"), "tmsf");
-  EXPECT_EQ(ok("Seek CD To 3 Wait Notify"), "");
-  EXPECT_EQ(ok("status cd position"), "03:00:00:00");
-}
-
-TEST_F(MciParsing, NumericStatusItems) {
-  EXPECT_EQ(ok("status cd 4"), "stopped");
-  EXPECT_EQ(ok("status cd 3"), "12");
-  EXPECT_EQ(ok("status cd 5"), "true");
-  EXPECT_EQ(ok("status cd 6"), "msf");
-  EXPECT_EQ(ok("status cd 2"), "00:02:00");
-  EXPECT_EQ(ok("status cd 16385 track 12"), "audio");
-}
-
-TEST_F(MciParsing, QuotedAliases) {
-  EXPECT_EQ(ok("open D: type cdaudio alias \"my cd\" shareable"), "2");
-  EXPECT_EQ(ok("status \"my cd\" mode"), "stopped");
-  EXPECT_EQ(ok("status \"MY CD\" number of tracks"), "12");
-  EXPECT_EQ(fails("status my cd mode"), 263u);
-  EXPECT_EQ(ok("close \"my cd\""), "");
-  EXPECT_EQ(fails("status \"my cd\" mode"), 263u);
+TEST(MciErrorText, WindowsTextsCutToFitAndNoneForUnknownCodes) {
+  EXPECT_STREQ(mci::errorText(263),
+               "The specified device is not open or is not recognized by MCI.");
+  for (std::uint32_t unknown : {1u, 283u, 0xFFFFFFFFu}) EXPECT_EQ(mci::errorText(unknown), nullptr);
+  char text[8];
+  std::memset(text, '#', sizeof text);
+  ASSERT_TRUE(mci::getErrorString(276, text, sizeof text));
+  EXPECT_STREQ(text, "The dev");
+  std::memset(text, '#', sizeof text);
+  EXPECT_FALSE(mci::getErrorString(283, text, sizeof text));
+  EXPECT_EQ(text[0], '#');
+  EXPECT_FALSE(mci::getErrorString(276, text, 0));
+  EXPECT_FALSE(mci::getErrorString(276, nullptr, 8));
 }
 
 }  // namespace

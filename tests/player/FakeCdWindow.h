@@ -27,31 +27,26 @@ class FakeCdWindow final : public CdHandlers {
   MciReplyBuffer& reply() { return MciReply; }
 
  protected:
-  std::string driveButtonCaption(int index) const override { return at(index).caption; }
+  std::string driveButtonCaption(int index) const override { return buttons.at(index).caption; }
   void setDriveButtonCaption(int index, const std::string& caption) override {
-    at(index).caption = caption;
+    buttons.at(index).caption = caption;
   }
-  void setDriveButtonVisible(int index, bool visible) override { at(index).visible = visible; }
+  void setDriveButtonVisible(int index, bool visible) override {
+    buttons.at(index).visible = visible;
+  }
   void loadDriveButton(int index) override {
     if (index != static_cast<int>(buttons.size())) throw std::logic_error("array has a gap");
-    Button copy = buttons[0];
-    copy.caption.clear();
-    copy.visible = false;
-    buttons.push_back(copy);
+    buttons.push_back({"", false, buttons[0].left, buttons[0].width});
   }
-  float driveButtonLeft(int index) const override { return at(index).left; }
-  float driveButtonWidth(int index) const override { return at(index).width; }
-  void setDriveButtonLeft(int index, float left) override { at(index).left = left; }
+  float driveButtonLeft(int index) const override { return buttons.at(index).left; }
+  float driveButtonWidth(int index) const override { return buttons.at(index).width; }
+  void setDriveButtonLeft(int index, float left) override { buttons.at(index).left = left; }
   void setLabel2Caption(const std::string& caption) override { label2 = caption; }
   void setLabel3Caption(const std::string& caption) override {
     label3 = caption;
     ++label3Writes;
   }
   void programEnded() override { ended = true; }
-
- private:
-  const Button& at(int index) const { return buttons.at(static_cast<std::size_t>(index)); }
-  Button& at(int index) { return buttons.at(static_cast<std::size_t>(index)); }
 };
 
 }  // namespace tavrelo::testing

@@ -2,63 +2,33 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QSignalSpy>
 #include <QTest>
 #include <string>
 #include <vector>
 
 #include "about/frmAbout.h"
-#include "platform/win32/End.h"
-#include "platform/win32/LogicalDrives.h"
-#include "platform/win32/SingleInstance.h"
 #include "platform/win32/Twips.h"
 #include "player/FrmAudioPlayer.h"
 #include "player/StartArgument.h"
 #include "resources/PictureFiles.h"
 #include "tests/player/RecordingMciChannel.h"
-#include "tests/support/RecordingDesktop.h"
 
 namespace {
 
-using tavrelo::testing::RecordingDesktop;
-using tavrelo::testing::RecordingMciChannel;
-using tavrelo::win32::LogicalDrive;
 using Commands = std::vector<std::string>;
 
-constexpr UINT kCd = tavrelo::win32::kDriveCdrom;
-
-class FrmAudioPlayerTest : public ::testing::Test {
+class FrmAudioPlayerTest : public tavrelo::testing::PlayerFixture {
  protected:
-  void SetUp() override {
-    tavrelo::win32::setEndForTesting([this] { ++ends; });
-    tavrelo::win32::setInstanceCheckForTesting([this] { return otherInstance; });
-    useDrives({{"A:\\", 2, {}},
-               {"C:\\", 3, {}},
-               {"E:\\", kCd, {}},
-               {"F:\\", kCd, {}},
-               {"G:\\", kCd, {}}});
-  }
-  void TearDown() override {
-    tavrelo::win32::setLogicalDrivesForTesting(nullptr);
-    tavrelo::win32::setInstanceCheckForTesting({});
-    tavrelo::win32::setEndForTesting({});
-  }
-  void useDrives(std::vector<LogicalDrive> table) {
-    drives = std::move(table);
-    tavrelo::win32::setLogicalDrivesForTesting(&drives);
+  void showActive() {
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   }
   static void click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
   int px(double twips) { return tavrelo::win32::twipsToPixels(twips); }
 
-  std::vector<LogicalDrive> drives;
-  RecordingMciChannel mci;
-  RecordingDesktop desktop;
-  int ends = 0;
-  bool otherInstance = false;
   FrmAudioPlayer window;
 };
-
-const std::string kOpen = " type cdaudio alias cd wait shareable";
 
 // What a person meets before the load: a fixed frame that minimises but does
 // not maximise, picture buttons named for screen readers in tab order, and
@@ -87,42 +57,33 @@ TEST_F(FrmAudioPlayerTest, AFixedFrameOfNamedButtonsInTabOrder) {
     while (!(widget->focusPolicy() & Qt::TabFocus)) widget = widget->nextInFocusChain();
     EXPECT_EQ(widget, expected) << tooltip;
     EXPECT_EQ(widget->toolTip().toStdString(), tooltip);
+    if (widget != window.CD().at(0) && widget != window.Picture1) {
+      QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+      ASSERT_NE(accessible, nullptr) << tooltip;
+      EXPECT_EQ(accessible->text(QAccessible::Name).toStdString(), tooltip);
+    }
     widget = widget->nextInFocusChain();
   }
   EXPECT_TRUE(window.CD().at(0)->isHidden());
-  EXPECT_FALSE(window.Command1->isHidden());
   EXPECT_FALSE(window.Timer1->isActive());
-  EXPECT_EQ(window.Timer1->interval(), 1000);
   EXPECT_EQ(window.Label3->font().family(), "Liberation Sans");
   EXPECT_EQ(window.Label3->palette().color(QPalette::WindowText), QColor(192, 192, 0));
 }
 
-TEST_F(FrmAudioPlayerTest, LoadOpensTheFirstDriveAndShowsItsButtonsBeforeTheFirstTick) {
+TEST_F(FrmAudioPlayerTest, LoadPlacesTheDriveButtonsAndFocusesTheFirstBeforeTheFirstTick) {
   ASSERT_TRUE(window.load());
-  EXPECT_EQ(mci.commands(), (Commands{"open  E:\\" + kOpen, "set cd time format tmsf"}));
   ASSERT_EQ(window.CD().size(), 3u);
   const char* roots[] = {"E:\\", "F:\\", "G:\\"};
-  const double lefts[] = {120, 735, 1350};
   for (std::size_t i = 0; i < 3; ++i) {
     QPushButton* button = window.CD()[i];
     EXPECT_EQ(button->text().toStdString(), roots[i]);
     EXPECT_FALSE(button->isHidden());
-    EXPECT_EQ(button->geometry(), QRect(px(lefts[i]), px(1000), px(615), px(255)));
-    EXPECT_EQ(button->toolTip(), "Sélectionner le lecteur");
-    EXPECT_EQ(button->font(), window.CD()[0]->font());
+    EXPECT_EQ(button->geometry(), QRect(px(120 + 615.0 * i), px(1000), px(615), px(255)));
   }
-  EXPECT_EQ(window.Label2->text(), "Lecteur CD Audio = E:\\");
   EXPECT_EQ(window.Label3->text(), "");
   EXPECT_TRUE(window.Timer1->isActive());
-  EXPECT_EQ(ends, 0);
-  EXPECT_TRUE(desktop.messages.empty());
-}
-
-TEST_F(FrmAudioPlayerTest, FocusGoesToTheFirstDriveButtonWhenShown) {
-  ASSERT_TRUE(window.load());
-  window.show();
-  QApplication::setActiveWindow(&window);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  EXPECT_EQ(window.Timer1->interval(), 1000);
+  showActive();
   EXPECT_EQ(QApplication::focusWidget(), window.CD().at(0));
   window.hide();
 }
@@ -131,114 +92,96 @@ TEST_F(FrmAudioPlayerTest, ASecondInstanceEndsSilentlyBeforeTouchingAnyDrive) {
   otherInstance = true;
   EXPECT_FALSE(window.load());
   EXPECT_EQ(ends, 1);
-  EXPECT_TRUE(mci.sent.empty());
   EXPECT_TRUE(desktop.messages.empty());
-  EXPECT_FALSE(window.isVisible());
-  EXPECT_FALSE(window.Timer1->isActive());
   EXPECT_TRUE(window.CD().at(0)->text().isEmpty());
-}
-
-TEST_F(FrmAudioPlayerTest, NoCdDriveShowsTheMessageAndEndsWithoutAWindowOrCommand) {
-  useDrives({{"C:\\", 3, {}}});
-  EXPECT_FALSE(window.load());
-  ASSERT_EQ(desktop.messages.size(), 1u);
-  EXPECT_EQ(desktop.messages[0].text, "No Audio CDs were detected");
-  EXPECT_EQ(desktop.messages[0].style, 64);
-  EXPECT_EQ(ends, 1);
-  EXPECT_TRUE(mci.sent.empty());
-  EXPECT_FALSE(window.Timer1->isActive());
-  window.close();  // whatever happens next, nothing more goes out
-  EXPECT_TRUE(mci.sent.empty());
-}
-
-TEST_F(FrmAudioPlayerTest, ClosingStopsAndClosesInOrderEvenWhenTheOpenFailed) {
-  mci.failureCode = 275;  // every command fails
-  ASSERT_TRUE(window.load());
-  window.show();
-  mci.clear();
-  EXPECT_TRUE(window.close());
-  EXPECT_EQ(mci.commands(), (Commands{"stop cd", "close cd", "close all"}));
-  for (const auto& sent : mci.sent) EXPECT_EQ(sent.replyLength, 0u);
-  EXPECT_FALSE(window.isVisible());
-  EXPECT_FALSE(window.Timer1->isActive());
-  EXPECT_TRUE(desktop.messages.empty());
-}
-
-TEST_F(FrmAudioPlayerTest, QuitEndsAtOnceAndSendsNothingNotEvenOnClose) {
-  ASSERT_TRUE(window.load());
-  window.show();
-  mci.clear();
-  click(window.Command10);
-  EXPECT_EQ(ends, 1);
-  EXPECT_TRUE(mci.sent.empty());
   EXPECT_FALSE(window.Timer1->isActive());
   window.close();
   EXPECT_TRUE(mci.sent.empty());
 }
 
-TEST_F(FrmAudioPlayerTest, VolumeButtonStartsAMixerAtEveryClick) {
-  desktop.installed = {"pwvucontrol", "kmix"};
+TEST_F(FrmAudioPlayerTest, ClosingStopsAndClosesInOrderEvenWhenTheOpenFailedButQuitSendsNothing) {
+  mci.failureCode = 275;  // every command fails
   ASSERT_TRUE(window.load());
-  mci.clear();
-  click(window.Command9);
-  click(window.Command9);
-  ASSERT_EQ(desktop.starts.size(), 2u);
-  EXPECT_EQ(desktop.starts[0].program, "/usr/bin/pwvucontrol");
-  EXPECT_EQ(desktop.starts[1].program, "/usr/bin/pwvucontrol");
-  EXPECT_TRUE(desktop.messages.empty());
+  window.show();
+  mci.sent.clear();
+  EXPECT_TRUE(window.close());
+  EXPECT_EQ(mci.commands(), (Commands{"stop cd", "close cd", "close all"}));
+  EXPECT_FALSE(window.Timer1->isActive());
+
+  FrmAudioPlayer quitting;
+  ASSERT_TRUE(quitting.load());
+  quitting.show();
+  mci.sent.clear();
+  click(quitting.Command10);
+  EXPECT_EQ(ends, 1);
+  EXPECT_FALSE(quitting.Timer1->isActive());
+  quitting.close();
   EXPECT_TRUE(mci.sent.empty());
 }
 
-TEST_F(FrmAudioPlayerTest, NoVolumeMixerGivesAFrenchMessageAndTheProgramGoesOn) {
+TEST_F(FrmAudioPlayerTest, VolumeStartsAMixerAtEveryClickOrSaysThereIsNone) {
   ASSERT_TRUE(window.load());
+  mci.sent.clear();
   click(window.Command9);
   ASSERT_EQ(desktop.messages.size(), 1u);
   EXPECT_EQ(desktop.messages[0].text, "Aucun mélangeur de volume n'a été trouvé.");
-  EXPECT_TRUE(desktop.starts.empty());
   EXPECT_EQ(ends, 0);
-  mci.clear();
-  click(window.Command2);  // still working
-  EXPECT_EQ(mci.commands(), (Commands{"play cd"}));
+  desktop.installed = {"pwvucontrol", "kmix"};
+  click(window.Command9);
+  click(window.Command9);
+  ASSERT_EQ(desktop.starts.size(), 2u);
+  EXPECT_EQ(desktop.starts[1].program, "/usr/bin/pwvucontrol");
+  EXPECT_EQ(desktop.messages.size(), 1u);
+  EXPECT_TRUE(mci.sent.empty());
 }
 
-TEST_F(FrmAudioPlayerTest, ButtonsReachTheirHandlers) {
+TEST_F(FrmAudioPlayerTest, ButtonsReachTheirHandlersByClickEnterOrSpace) {
   ASSERT_TRUE(window.load());
-  mci.clear();
-  mci.reply("status cd mode", "open");
-  click(window.Command2);
-  click(window.Command4);
-  click(window.Command5);
-  click(window.Command6);
-  click(window.Command7);
+  showActive();
+  mci.replies = {{"status cd mode", "playing"},
+                 {"status cd current track", "2"},
+                 {"status cd number of tracks wait", "3"}};
+  const std::pair<QPushButton*, const char*> lastCommands[] = {
+      {window.Command1, "play cd from 1"},    {window.Command2, "play cd"},
+      {window.Command3, "play cd from 3"},    {window.Command4, "pause cd wait"},
+      {window.Command5, "seek cd to 1 wait"}, {window.Command6, "set cd door open wait"},
+      {window.Command7, "status cd mode"}};
+  for (const auto& [button, last] : lastCommands) {
+    mci.sent.clear();
+    click(button);
+    ASSERT_FALSE(mci.sent.empty()) << last;
+    EXPECT_EQ(mci.sent.back().command, last);
+  }
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+    mci.sent.clear();
+    window.Command2->setFocus();
+    QTest::keyClick(window.Command2, key);
+    EXPECT_EQ(mci.commands(), (Commands{"play cd"})) << key;
+  }
+  window.hide();
+}
+
+// KDE Plasma writes accelerators into button captions ("&F:\\"), through the
+// text property or, by other means, into the text itself.
+TEST_F(FrmAudioPlayerTest, DriveButtonsSwitchDrivesWhateverAcceleratorMarksTheirCaptionsGot) {
+  ASSERT_TRUE(window.load());
+  showActive();
+  window.CD().at(1)->setProperty("text", QStringLiteral("&F:\\"));
+  EXPECT_EQ(window.CD().at(1)->text(), "F:\\");
+  window.CD().at(2)->setText(QStringLiteral("&G:\\"));
   click(window.CD().at(1));
-  EXPECT_EQ(mci.commands(),
-            (Commands{"play cd", "pause cd wait", "stop cd wait", "seek cd to 1 wait",
-                      "set cd door open wait", "status cd mode", "set cd door closed wait",
-                      "stop cd", "close cd", "open  F:\\" + kOpen, "set cd time format tmsf"}));
   EXPECT_EQ(window.Label2->text(), "Lecteur CD Audio = F:\\");
-
-  mci.clear();
-  mci.reply("status cd current track", "2");
-  mci.reply("status cd number of tracks wait", "3");
-  mci.reply("status cd mode", "playing");
-  click(window.Command1);
-  click(window.Command3);
-  EXPECT_EQ(mci.commands().at(3), "play cd from 1");
-  EXPECT_EQ(mci.commands().at(7), "play cd from 3");
+  window.CD().at(2)->setFocus();
+  QTest::keyClick(window.CD().at(2), Qt::Key_Return);
+  EXPECT_EQ(window.Label2->text(), "Lecteur CD Audio = G:\\");
+  window.hide();
 }
 
-TEST_F(FrmAudioPlayerTest, TheTimerShowsThePositionAboutASecondAfterTheLoad) {
-  mci.reply("status cd media present", "true");
-  mci.reply("status cd position", "03:02:07:55");
-  ASSERT_TRUE(window.load());
-  EXPECT_EQ(window.Label3->text(), "");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.Label3->text().isEmpty(); }, 5000));
-  EXPECT_EQ(window.Label3->text(), "[03] 02:07");
-}
-
-TEST_F(FrmAudioPlayerTest, AboutOpensModallyAndTheTimerTicksOnMeanwhile) {
-  mci.reply("status cd media present", "true");
-  mci.reply("status cd position", "02:00:03:00");
+// The timer starts with the load and ticks on while the About window is
+// open modally.
+TEST_F(FrmAudioPlayerTest, TheTimerShowsThePositionAlsoWhileAboutIsOpen) {
+  mci.replies["status cd media present"] = "true";
+  mci.replies["status cd position"] = "02:00:03:00";
   ASSERT_TRUE(window.load());
   window.show();
   int openings = 0;
@@ -256,50 +199,6 @@ TEST_F(FrmAudioPlayerTest, AboutOpensModallyAndTheTimerTicksOnMeanwhile) {
   EXPECT_EQ(shownMeanwhile, "[02] 00:03");
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   window.hide();
-}
-
-// Enter clicks the focused button as Space does, on picture and drive buttons.
-TEST_F(FrmAudioPlayerTest, EnterAndSpaceClickTheFocusedButton) {
-  ASSERT_TRUE(window.load());
-  window.show();
-  QApplication::setActiveWindow(&window);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
-    mci.clear();
-    window.Command2->setFocus();
-    QTest::keyClick(window.Command2, key);
-    EXPECT_EQ(mci.commands(), (Commands{"play cd"})) << key;
-  }
-  mci.clear();
-  window.CD().at(2)->setFocus();
-  QTest::keyClick(window.CD().at(2), Qt::Key_Return);
-  EXPECT_EQ(window.Label2->text(), "Lecteur CD Audio = G:\\");
-  window.hide();
-}
-
-// KDE Plasma writes accelerators into button captions ("&F:\\"), through the
-// text property or, by other means, into the text itself.
-TEST_F(FrmAudioPlayerTest, DriveCaptionsWithAcceleratorMarksStillSwitchDrives) {
-  ASSERT_TRUE(window.load());
-  window.CD().at(1)->setProperty("text", QStringLiteral("&F:\\"));
-  EXPECT_EQ(window.CD().at(1)->text(), "F:\\");
-  window.CD().at(2)->setText(QStringLiteral("&G:\\"));
-  for (const auto& [index, root] : {std::pair{1, "F:\\"}, std::pair{2, "G:\\"}}) {
-    mci.clear();
-    click(window.CD().at(index));
-    EXPECT_EQ(mci.commands(), (Commands{"stop cd", "close cd", std::string("open  ") + root + kOpen,
-                                        "set cd time format tmsf"}));
-  }
-}
-
-TEST_F(FrmAudioPlayerTest, ScreenReadersNameEachPictureButtonByItsTooltip) {
-  for (QPushButton* button :
-       {window.Command1, window.Command2, window.Command3, window.Command4, window.Command5,
-        window.Command6, window.Command7, window.Command8, window.Command9, window.Command10}) {
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
-    ASSERT_NE(accessible, nullptr);
-    EXPECT_EQ(accessible->text(QAccessible::Name).toStdString(), button->toolTip().toStdString());
-  }
 }
 
 // Runs at QT_SCALE_FACTOR=2 (its own ctest entry): the layout in device
@@ -329,17 +228,17 @@ TEST(StartArgumentTest, ReadsDiscAddressesDevicesAndSheets) {
       {"/home/u/Album.CUE", Kind::CueSheet, "/home/u/Album.CUE"},
       {"discs/../a.cue", Kind::CueSheet, "/work/a.cue"},
       {"file:///m/Caf%C3%A9%20live.cue", Kind::CueSheet, "/m/Café live.cue"},
-      {"cdda://../etc", Kind::Invalid, nullptr},
-      {"/dev/../etc/passwd", Kind::Invalid, nullptr},
-      {"file:///m/a%2", Kind::Invalid, nullptr},
-      {"file:///m/song.mp3", Kind::Invalid, nullptr},
-      {"--help", Kind::Invalid, nullptr},
-      {"", Kind::Invalid, nullptr},
+      {"cdda://../etc", Kind::Invalid, ""},
+      {"/dev/../etc/passwd", Kind::Invalid, ""},
+      {"file:///m/a%2", Kind::Invalid, ""},
+      {"file:///m/song.mp3", Kind::Invalid, ""},
+      {"--help", Kind::Invalid, ""},
+      {"", Kind::Invalid, ""},
   };
   for (const auto& c : cases) {
     const StartArgument read = parseStartArgument(c.argument, "/work");
     EXPECT_EQ(read.kind, c.kind) << c.argument;
-    if (c.path != nullptr) {
+    if (c.kind != Kind::Invalid) {
       EXPECT_EQ(read.path, c.path) << c.argument;
     }
   }

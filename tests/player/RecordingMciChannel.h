@@ -1,19 +1,23 @@
 #pragma once
 
-#include <algorithm>
+#include <gtest/gtest.h>
+
 #include <cstring>
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/win32/End.h"
+#include "platform/win32/LogicalDrives.h"
 #include "platform/win32/MciChannel.h"
+#include "platform/win32/SingleInstance.h"
+#include "tests/support/RecordingDesktop.h"
 
 namespace tavrelo::testing {
 
 // Stands in for the MCI session: records every command in order with the
-// reply length it came with, and answers from replies the test gives.
-// Installs itself for its lifetime.
+// reply length it came with, and answers from `replies`. Installs itself for
+// its lifetime.
 class RecordingMciChannel final : public win32::MciChannel {
  public:
   struct Sent {
@@ -26,46 +30,65 @@ class RecordingMciChannel final : public win32::MciChannel {
   RecordingMciChannel(const RecordingMciChannel&) = delete;
   RecordingMciChannel& operator=(const RecordingMciChannel&) = delete;
 
-  // Replies to `command`, used in turn; the last one stays. A command with no
-  // reply gets the empty reply and the code `failureCode`. As the real
-  // session does, a reply that does not fit answers 268 and leaves the buffer
-  // as it was.
-  void reply(const std::string& command, std::vector<std::string> texts) {
-    replies_[command] = std::deque<std::string>(texts.begin(), texts.end());
-  }
-  void reply(const std::string& command, const std::string& text) {
-    reply(command, std::vector<std::string>{text});
-  }
-  void clear() { sent.clear(); }
-
   std::vector<std::string> commands() const {
     std::vector<std::string> all;
     for (const Sent& s : sent) all.push_back(s.command);
     return all;
   }
 
-  std::vector<Sent> sent;
-  MCIERROR failureCode = 0;
-
+  // A command with no reply here fails with `failureCode` and an empty reply.
   MCIERROR send(const std::string& command, char* reply, UINT replyLength, HWND) override {
     sent.push_back({command, replyLength});
-    const auto found = replies_.find(command);
-    if (found == replies_.end() || found->second.empty()) {
-      if (reply != nullptr && replyLength > 0) reply[0] = '\0';
+    const auto found = replies.find(command);
+    const bool buffer = reply != nullptr && replyLength > 0;
+    if (found == replies.end()) {
+      if (buffer) reply[0] = '\0';
       return failureCode;
     }
-    const std::string text = found->second.front();
-    if (found->second.size() > 1) found->second.pop_front();
-    if (reply != nullptr && replyLength > 0) {
-      constexpr MCIERROR kParamOverflow = 268;
-      if (text.size() >= replyLength) return kParamOverflow;
-      std::memcpy(reply, text.data(), text.size() + 1);
-    }
+    if (buffer) std::memcpy(reply, found->second.c_str(), found->second.size() + 1);
     return 0;
   }
 
- private:
-  std::map<std::string, std::deque<std::string>> replies_;
+  std::map<std::string, std::string> replies;
+  std::vector<Sent> sent;
+  MCIERROR failureCode = 0;
+};
+
+// The main window's world: drives A: to G:, three of them CD drives; a
+// recording MCI channel and desktop; End and the other-instance check.
+class PlayerFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    win32::setEndForTesting([this] { ++ends; });
+    win32::setInstanceCheckForTesting([this] { return otherInstance; });
+    useDrives({{"A:\\", 2, {}},
+               {"C:\\", win32::kDriveFixed, {}},
+               {"E:\\", win32::kDriveCdrom, "/dev/sr0"},
+               {"F:\\", win32::kDriveCdrom, "/dev/sr1"},
+               {"G:\\", win32::kDriveCdrom, "g.cue"}});
+  }
+  void TearDown() override {
+    win32::setLogicalDrivesForTesting(nullptr);
+    win32::setInstanceCheckForTesting({});
+    win32::setEndForTesting({});
+  }
+  void useDrives(std::vector<win32::LogicalDrive> table) {
+    drives = std::move(table);
+    win32::setLogicalDrivesForTesting(&drives);
+  }
+  // Whether every command went out with a reply buffer of `length`.
+  bool allSentWith(UINT length) const {
+    for (const auto& sent : mci.sent) {
+      if (sent.replyLength != length) return false;
+    }
+    return true;
+  }
+
+  std::vector<win32::LogicalDrive> drives;
+  RecordingMciChannel mci;
+  RecordingDesktop desktop;
+  int ends = 0;
+  bool otherInstance = false;
 };
 
 }  // namespace tavrelo::testing

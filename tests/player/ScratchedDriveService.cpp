@@ -20,17 +20,8 @@
 #include "platform/service/DriveServer.h"
 #include "tests/drive/support/FaultyDisc.h"
 
-namespace {
-
-using namespace tavrelo;
-
-void onStopSignal(int) {
-  service::requestServiceStop();
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
+  using namespace tavrelo;
   if (argc != 3) {
     std::cerr << "usage: scratched_drive_service FIRST_LBA COUNT\n";
     return 2;
@@ -54,10 +45,6 @@ int main(int argc, char** argv) {
     return std::make_shared<drive::DigitalCdDrive>(std::move(scratched),
                                                    std::make_unique<audio::PulseSink>());
   };
-  struct sigaction stop {};
-  stop.sa_handler = onStopSignal;
-  ::sigemptyset(&stop.sa_mask);
-  ::sigaction(SIGTERM, &stop, nullptr);
-  ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGPIPE, SIG_IGN);  // a client gone mid-reply must not end the service
   return service::runDriveService(options);
 }

@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "platform/disc/PhysicalDrive.h"
-#include "tools/testdisc/TestDisc.h"
+#include "tests/support/PrivateWorld.h"
 
 namespace {
 
@@ -22,42 +18,27 @@ class WaylandStartTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (QStandardPaths::findExecutable("weston").isEmpty()) GTEST_SKIP() << "no weston";
-    ASSERT_TRUE(folder.isValid());
-    runtime = folder.filePath("xdg");
-    ASSERT_TRUE(QDir().mkpath(runtime));
-    ::chmod(runtime.toLocal8Bit().constData(), 0700);
-    tavrelo::testdisc::DiscSpec layout;
-    layout.tracks = tavrelo::testdisc::plainTracks(2, 20);
-    disc = tavrelo::testdisc::writeDisc(folder.filePath("disc").toStdString(), layout);
-    // The sheet's letter comes after the physical drives'.
-    root = QString("%1:\\").arg(QChar('D' + int(tavrelo::disc::listPhysicalDrives().size())));
-
-    environment.insert("XDG_RUNTIME_DIR", runtime);
-    environment.insert("PULSE_SERVER", "unix:" + folder.filePath("no-sound"));
-    environment.remove("DISPLAY");
-    weston.setProcessEnvironment(environment);
+    world.setenv("TAVRELO2_DISC_IMAGES", "");  // the sheet comes as the argument
     weston.start("weston", {"--backend=headless-backend.so", "--no-config", "--idle-time=0",
                             "--socket=wayland-tavrelo"});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(runtime + "/wayland-tavrelo"); }, 10000))
+    const QString socket = QString::fromStdString((world.runtime / "wayland-tavrelo").string());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(socket); }, 10000))
         << weston.readAllStandardError().toStdString();
-    environment.insert("WAYLAND_DISPLAY", "wayland-tavrelo");
-    environment.insert("QT_QPA_PLATFORM", "wayland");  // no fallback to X11
-    environment.insert("WAYLAND_DEBUG", "client");
-    program.setProcessEnvironment(environment);
+    world.setenv("WAYLAND_DISPLAY", "wayland-tavrelo");
+    world.setenv("QT_QPA_PLATFORM", "wayland");  // no fallback to X11
+    world.setenv("WAYLAND_DEBUG", "client");
   }
   void TearDown() override {
     for (QProcess* process : {&program, &weston}) {
       process->terminate();
       if (!process->waitForFinished(5000)) process->kill();
     }
-    QFile lock(runtime + "/tavrelo2/drived.lock");
-    if (lock.open(QIODevice::ReadOnly)) ::kill(lock.readAll().trimmed().toInt(), SIGTERM);
   }
   // Replies of mcisend on the sheet's drive, opened shareable.
   QString mci(QStringList commands) {
     QProcess mcisend;
-    QProcessEnvironment withSheet = environment;
-    withSheet.insert("TAVRELO2_DISC_IMAGES", QString::fromStdString(disc.cue.string()));
+    QProcessEnvironment withSheet = QProcessEnvironment::systemEnvironment();
+    withSheet.insert("TAVRELO2_DISC_IMAGES", sheet);
     mcisend.setProcessEnvironment(withSheet);
     commands.prepend("open " + root + " type cdaudio alias cd shareable");
     mcisend.start(TAVRELO_MCISEND, commands);
@@ -68,17 +49,16 @@ class WaylandStartTest : public ::testing::Test {
     return QTest::qWaitFor([&] { return mci({"status cd mode"}).endsWith("playing\n"); }, 10000);
   }
 
-  QTemporaryDir folder;
-  QString runtime;
-  tavrelo::testdisc::TestDisc disc;
-  QString root;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  tavrelo::testing::PrivateWorld world{2, 20, false};
+  const QString sheet = QString::fromStdString(world.disc.cue.string());
+  // The sheet's letter comes after the physical drives'.
+  const QString root =
+      QString("%1:\\").arg(QChar('D' + int(tavrelo::disc::listPhysicalDrives().size())));
   QProcess weston;
   QProcess program;
 };
 
 TEST_F(WaylandStartTest, ASheetOpensTheWindowAndPlaysAlsoThroughARunningCopy) {
-  const QString sheet = QString::fromStdString(disc.cue.string());
   program.start(TAVRELO2_PROGRAM, {"file://" + sheet});
   QByteArray protocol;  // the client's Wayland requests, as WAYLAND_DEBUG logs them
   const auto titled = [&] {
@@ -93,7 +73,6 @@ TEST_F(WaylandStartTest, ASheetOpensTheWindowAndPlaysAlsoThroughARunningCopy) {
 
   mci({"stop cd"});
   QProcess second;
-  second.setProcessEnvironment(environment);
   second.start(TAVRELO2_PROGRAM, {sheet});
   ASSERT_TRUE(second.waitForFinished(20000));
   EXPECT_EQ(second.exitCode(), 0);
