@@ -23,6 +23,21 @@ namespace {
 
 constexpr pa_usec_t kRetryUsec = 250'000;
 constexpr pa_usec_t kClockTickUsec = 20'000;
+// libpulse interpolates the server's clock between timing updates; its own
+// automatic ones come several times a second, each waking this process and
+// the server. Ours are asked for when the stream starts, corks, uncorks or
+// runs dry, and otherwise along with a write this often: a write runs on the
+// loop's thread, where asking costs no wakeup of its own.
+constexpr pa_usec_t kTimingRefreshUsec = 2'000'000;
+// Asked for by a reader of the position when no write came for this long
+// (a held stream), or, while there is no answer yet, this soon.
+constexpr pa_usec_t kTimingStaleUsec = 5'000'000;
+constexpr pa_usec_t kTimingRetryUsec = 50'000;
+// What the server's sink holds ahead of the speakers. A cork or a flush takes
+// back the stream's queue at once but not this on a server that cannot
+// rewind its sink (PipeWire), so it is what a button can lag. Asking for none
+// at all, though, leaves the sink at its least, working in tiny blocks.
+constexpr pa_usec_t kSinkLatencyUsec = 25'000;
 
 std::int64_t usecToFrames(pa_usec_t usec) {
   return static_cast<std::int64_t>(usec * kSampleRate / 1'000'000);
@@ -64,6 +79,8 @@ struct StreamCloser {
     pa_stream_set_state_callback(stream, nullptr, nullptr);
     pa_stream_set_write_callback(stream, nullptr, nullptr);
     pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+    pa_stream_set_started_callback(stream, nullptr, nullptr);
+    pa_stream_set_latency_update_callback(stream, nullptr, nullptr);
     pa_stream_disconnect(stream);
     pa_stream_unref(stream);
   }
@@ -109,6 +126,9 @@ struct PulseSink::Impl {
   bool drained = false;      // the server has played out the finished stream...
   pa_usec_t heardAllAt = 0;  // ...and its sink will have, by this rtclock time
   OperationPtr drainOp;      // the drain, then the timing update after it
+  pa_usec_t timingAskedAt = 0;
+  pa_time_event* timingTimer = nullptr;  // asks again while the clock should run but stands
+  pa_usec_t timingBackoff = kTimingRetryUsec;
 
   pa_usec_t clockOrigin = 0;
   std::int64_t clockDue = 0;
@@ -211,6 +231,8 @@ struct PulseSink::Impl {
     pa_stream_set_state_callback(stream.get(), &Impl::onStreamState, this);
     pa_stream_set_write_callback(stream.get(), &Impl::onWritable, this);
     pa_stream_set_underflow_callback(stream.get(), &Impl::onUnderflow, this);
+    pa_stream_set_started_callback(stream.get(), &Impl::onStarted, this);
+    pa_stream_set_latency_update_callback(stream.get(), &Impl::onTiming, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(
@@ -218,12 +240,14 @@ struct PulseSink::Impl {
     // One frame: play as soon as anything is there, and after an underrun
     // wait for data rather than run the clock over silence.
     attr.prebuf = kBytesPerFrame;
-    // Asked for in halves: a CD's data is cheap to copy, and every request
-    // wakes this process; half a queue still playing is ample margin.
-    attr.minreq = attr.tlength / 2;
+    // Asked for in halves, less the sink's share: a CD's data is cheap to
+    // copy, every request wakes this process, and half a queue still playing
+    // is ample margin. The server gives the sink (tlength - 2 minreq) / 2.
+    const auto sinkBytes = static_cast<std::uint32_t>(pa_usec_to_bytes(kSinkLatencyUsec, &format));
+    attr.minreq = std::max(attr.tlength / 2, 2 * sinkBytes) - sinkBytes;
     attr.fragsize = static_cast<std::uint32_t>(-1);
-    auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+    auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_ADJUST_LATENCY);
     if (paused) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
     const char* device = options.device.empty() ? nullptr : options.device.c_str();
     if (pa_stream_connect_playback(stream.get(), device, &attr, flags, nullptr, nullptr) < 0) {
@@ -237,6 +261,9 @@ struct PulseSink::Impl {
   // Whatever the stream had pulled counts as heard: a lost server takes its
   // queue with it, and the clock carries on from there.
   void closeStream() {
+    if (timingTimer != nullptr) api->time_free(timingTimer);
+    timingTimer = nullptr;
+    timingBackoff = kTimingRetryUsec;
     if (stream == nullptr) return;
     heardBefore += streamPulled;
     streamPulled = 0;
@@ -252,6 +279,7 @@ struct PulseSink::Impl {
       // A pause or resume that came while the stream was being made could not
       // cork it then (libpulse refuses before READY); the wish stands now.
       unrefOperation(pa_stream_cork(s, self->paused ? 1 : 0, nullptr, nullptr));
+      self->askTiming();
       self->reportBack();
       self->writeSome();
     } else if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
@@ -268,12 +296,56 @@ struct PulseSink::Impl {
     }
   }
 
-  static void onWritable(pa_stream*, size_t, void* user) { static_cast<Impl*>(user)->writeSome(); }
+  static void onWritable(pa_stream*, size_t, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    self->writeSome();
+    if (pa_rtclock_now() - self->timingAskedAt >= kTimingRefreshUsec) self->askTiming();
+  }
 
   static void onUnderflow(pa_stream*, void* user) {
     auto* self = static_cast<Impl*>(user);
     // The end of a finished stream is no underflow.
     if (!self->finished) ++self->stats.underflows;
+    self->askTiming();  // the server's clock has stopped
+  }
+
+  // The server plays the stream from now on; until then its clock stands.
+  static void onStarted(pa_stream*, void* user) { static_cast<Impl*>(user)->askTiming(); }
+
+  // An uncork, or a start on a sink that is only waking, can be answered
+  // before the server plays again; until it says it plays, its clock stands.
+  static void onTiming(pa_stream* s, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    const pa_timing_info* timing = pa_stream_get_timing_info(s);
+    const bool shouldRun = !self->paused && !self->finished && self->streamPulled > 0;
+    if (timing == nullptr || timing->playing || !shouldRun) {
+      self->timingBackoff = kTimingRetryUsec;
+      return;
+    }
+    if (self->timingTimer != nullptr) return;
+    timeval tv;
+    pa_timeval_add(pa_gettimeofday(&tv), self->timingBackoff);
+    self->timingTimer = self->api->time_new(self->api, &tv, &Impl::onTimingDue, self);
+    self->timingBackoff = std::min(self->timingBackoff * 2, kTimingRefreshUsec);
+  }
+
+  static void onTimingDue(pa_mainloop_api* a, pa_time_event* e, const timeval*, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    a->time_free(e);
+    self->timingTimer = nullptr;
+    self->askTiming();
+  }
+
+  void askTiming() {
+    if (stream == nullptr || pa_stream_get_state(stream.get()) != PA_STREAM_READY) return;
+    unrefOperation(pa_stream_update_timing_info(stream.get(), nullptr, nullptr));
+    timingAskedAt = pa_rtclock_now();
+  }
+
+  // Holds or releases the stream, then asks where that leaves its clock.
+  void cork(bool hold) {
+    unrefOperation(pa_stream_cork(stream.get(), hold ? 1 : 0, nullptr, nullptr));
+    askTiming();
   }
 
   // Drained means the server has handed the last frame to its sink, not that
@@ -394,8 +466,11 @@ struct PulseSink::Impl {
     if (stream != nullptr && pa_stream_get_state(stream.get()) == PA_STREAM_READY) {
       pa_usec_t usec = 0;
       std::int64_t played = 0;
-      if (pa_stream_get_time(stream.get(), &usec) == 0)
-        played = std::min(usecToFrames(usec), streamPulled);
+      const bool known = pa_stream_get_time(stream.get(), &usec) == 0;
+      if (known) played = std::min(usecToFrames(usec), streamPulled);
+      if (pa_rtclock_now() - timingAskedAt >= (known ? kTimingStaleUsec : kTimingRetryUsec)) {
+        askTiming();
+      }
       if (drained) {
         // The server's clock stops when the stream runs out; count down the
         // sink's latency instead.
@@ -462,7 +537,7 @@ void PulseSink::pause() {
   if (impl_->source == nullptr || impl_->paused) return;
   impl_->paused = true;
   if (impl_->stream != nullptr) {
-    unrefOperation(pa_stream_cork(impl_->stream.get(), 1, nullptr, nullptr));
+    impl_->cork(true);
   } else {
     impl_->consumeOnClock();
     impl_->stopClock();
@@ -474,7 +549,7 @@ void PulseSink::resume() {
   if (impl_->source == nullptr || !impl_->paused) return;
   impl_->paused = false;
   if (impl_->stream != nullptr) {
-    unrefOperation(pa_stream_cork(impl_->stream.get(), 0, nullptr, nullptr));
+    impl_->cork(false);
     impl_->writeSome();
   } else {
     impl_->startClockIfNeeded();
