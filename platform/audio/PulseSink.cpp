@@ -32,7 +32,7 @@ constexpr pa_usec_t kTimingRefreshUsec = 2'000'000;
 // Asked for by a reader of the position when no write came for this long
 // (a held stream), or, while there is no answer yet, this soon.
 constexpr pa_usec_t kTimingStaleUsec = 5'000'000;
-constexpr pa_usec_t kTimingRetryUsec = 50'000;
+constexpr pa_usec_t kTimingRetryUsec = 10'000;
 // What the server's sink holds ahead of the speakers. A cork or a flush takes
 // back the stream's queue at once but not this on a server that cannot
 // rewind its sink (PipeWire), so it is what a button can lag. Asking for none
@@ -122,6 +122,11 @@ struct PulseSink::Impl {
   std::int64_t lastHeard = 0;
 
   StreamPtr stream;
+  // The last session's stream, held and emptied, until the next one plays.
+  // While any stream is there the server's sink works at that stream's short
+  // latency; with none it goes idle, and an idle sink may render seconds of
+  // silence ahead that a new stream then waits behind.
+  StreamPtr parked;
   std::int64_t streamPulled = 0;
   bool drained = false;      // the server has played out the finished stream...
   pa_usec_t heardAllAt = 0;  // ...and its sink will have, by this rtclock time
@@ -157,6 +162,7 @@ struct PulseSink::Impl {
   }
 
   void dropContext() {
+    parked.reset();
     context.reset();
     ready = false;
   }
@@ -205,6 +211,7 @@ struct PulseSink::Impl {
       case PA_CONTEXT_TERMINATED:
         self->ready = false;
         self->closeStream();
+        self->parked.reset();
         self->reportDown(std::string("no sound server (") + pa_strerror(pa_context_errno(c)) + ")");
         self->startClockIfNeeded();
         // The context can't be freed inside its own callback: the retry does it.
@@ -258,6 +265,24 @@ struct PulseSink::Impl {
     }
   }
 
+  // Silences the stream at once (held, then emptied: the server takes back
+  // what its sink had of it) and keeps it in place of the parked one.
+  void parkStream() {
+    if (stream != nullptr && pa_stream_get_state(stream.get()) == PA_STREAM_READY) {
+      pa_stream* s = stream.get();
+      pa_stream_set_state_callback(s, nullptr, nullptr);
+      pa_stream_set_write_callback(s, nullptr, nullptr);
+      pa_stream_set_underflow_callback(s, nullptr, nullptr);
+      pa_stream_set_started_callback(s, nullptr, nullptr);
+      pa_stream_set_latency_update_callback(s, nullptr, nullptr);
+      unrefOperation(pa_stream_cork(s, 1, nullptr, nullptr));
+      unrefOperation(pa_stream_flush(s, nullptr, nullptr));
+      drainOp.reset();
+      parked = std::move(stream);
+    }
+    closeStream();
+  }
+
   // Whatever the stream had pulled counts as heard: a lost server takes its
   // queue with it, and the clock carries on from there.
   void closeStream() {
@@ -279,6 +304,7 @@ struct PulseSink::Impl {
       // A pause or resume that came while the stream was being made could not
       // cork it then (libpulse refuses before READY); the wish stands now.
       unrefOperation(pa_stream_cork(s, self->paused ? 1 : 0, nullptr, nullptr));
+      self->parked.reset();  // the sink has this one now
       self->askTiming();
       self->reportBack();
       self->writeSome();
@@ -486,7 +512,7 @@ struct PulseSink::Impl {
   }
 
   void endSession() {
-    closeStream();
+    parkStream();
     stopClock();
     source = nullptr;
     paused = false;
