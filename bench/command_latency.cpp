@@ -242,8 +242,11 @@ Figures measure(const Sent& sent, const std::vector<ServerSample>& server,
     }
   }
   if (wantsSound) {
+    // The poller's client may answer from a status a few milliseconds old
+    // (RemoteCdDrive): start from one asked for after the command.
+    const Time settled = sent.answered + milliseconds(6);
     auto p = std::find_if(positions.begin(), positions.end(),
-                          [&](const auto& s) { return s.first > sent.answered; });
+                          [&](const auto& s) { return s.first > settled; });
     if (p != positions.end()) {
       const long first = p->second;
       p = std::find_if(p, positions.end(), [&](const auto& s) { return s.second != first; });

@@ -12,7 +12,8 @@
 // A status stays good for kStatusReuseMs: a window asks several questions a
 // tick (media, position), back to back, and each reply wakes both processes.
 // That is shorter than the MCI device's own wait poll, so "play ... wait"
-// sees every change as before; and any command drops it, so what follows a
+// sees every change as before, and than a CD frame (13 ms), so a position
+// read is never a frame behind; and any command drops it, so what follows a
 // command is always fresh.
 
 #include <chrono>
@@ -59,7 +60,7 @@ class RemoteCdDrive final : public drive::CdDrive {
 
   RemoteCdDrive(Fd connection, int replyTimeoutMs, std::string error);
 
-  static constexpr int kStatusReuseMs = 20;
+  static constexpr int kStatusReuseMs = 5;
 
  private:
   // The reply to `request`, or nullopt after which the connection is gone.
