@@ -122,7 +122,8 @@ struct PulseSink::Impl {
   std::int64_t lastHeard = 0;
 
   StreamPtr stream;
-  // The last session's stream, held and emptied, until the next one plays.
+  // The last session's stream, held and emptied (before the first, one made
+  // empty), until the next one plays.
   // While any stream is there the server's sink works at that stream's short
   // latency; with none it goes idle, and an idle sink may render seconds of
   // silence ahead that a new stream then waits behind.
@@ -204,6 +205,7 @@ struct PulseSink::Impl {
         if (self->source != nullptr) {
           self->openStream();
         } else {
+          self->parkEmptyStream();
           self->reportBack();
         }
         break;
@@ -240,6 +242,17 @@ struct PulseSink::Impl {
     pa_stream_set_underflow_callback(stream.get(), &Impl::onUnderflow, this);
     pa_stream_set_started_callback(stream.get(), &Impl::onStarted, this);
     pa_stream_set_latency_update_callback(stream.get(), &Impl::onTiming, this);
+    if (connectPlayback(stream.get(), paused) < 0) {
+      reportDown(std::string("could not play to the sound server: ") +
+                 pa_strerror(pa_context_errno(context.get())));
+      closeStream();
+      startClockIfNeeded();
+    }
+  }
+
+  // Connects a new stream to the sink (held from the start when `corked`).
+  int connectPlayback(pa_stream* s, bool corked) {
+    const pa_sample_spec& format = *pa_stream_get_sample_spec(s);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(
@@ -255,14 +268,17 @@ struct PulseSink::Impl {
     attr.fragsize = static_cast<std::uint32_t>(-1);
     auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_ADJUST_LATENCY);
-    if (paused) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
+    if (corked) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
     const char* device = options.device.empty() ? nullptr : options.device.c_str();
-    if (pa_stream_connect_playback(stream.get(), device, &attr, flags, nullptr, nullptr) < 0) {
-      reportDown(std::string("could not play to the sound server: ") +
-                 pa_strerror(pa_context_errno(context.get())));
-      closeStream();
-      startClockIfNeeded();
-    }
+    return pa_stream_connect_playback(s, device, &attr, flags, nullptr, nullptr);
+  }
+
+  // A held, empty stream, so that the sink already works at our short latency
+  // when the first play comes (see `parked`).
+  void parkEmptyStream() {
+    const pa_sample_spec format{PA_SAMPLE_S16LE, kSampleRate, kChannels};
+    StreamPtr fresh(pa_stream_new(context.get(), "CD", &format, nullptr));
+    if (fresh != nullptr && connectPlayback(fresh.get(), true) == 0) parked = std::move(fresh);
   }
 
   // Silences the stream at once (held, then emptied: the server takes back
