@@ -25,6 +25,21 @@ namespace {
 
 constexpr pa_usec_t kRetryUsec = 250'000;
 constexpr pa_usec_t kClockTickUsec = 20'000;
+// libpulse interpolates the server's clock between timing updates; its own
+// automatic ones come several times a second, each waking this process and
+// the server. Ours are asked for when the stream starts, corks, uncorks or
+// runs dry, and otherwise along with a write this often: a write runs on the
+// loop's thread, where asking costs no wakeup of its own.
+constexpr pa_usec_t kTimingRefreshUsec = 2'000'000;
+// Asked for by a reader of the position when no write came for this long
+// (a held stream), or, while there is no answer yet, this soon.
+constexpr pa_usec_t kTimingStaleUsec = 5'000'000;
+constexpr pa_usec_t kTimingRetryUsec = 10'000;
+// What the server's sink holds ahead of the speakers. A cork or a flush takes
+// back the stream's queue at once but not this on a server that cannot
+// rewind its sink (PipeWire), so it is what a button can lag. Asking for none
+// at all, though, leaves the sink at its least, working in tiny blocks.
+constexpr pa_usec_t kSinkLatencyUsec = 25'000;
 
 std::int64_t usecToFrames(pa_usec_t usec) {
   return static_cast<std::int64_t>(usec * kSampleRate / 1'000'000);
@@ -66,6 +81,8 @@ struct StreamCloser {
     pa_stream_set_state_callback(stream, nullptr, nullptr);
     pa_stream_set_write_callback(stream, nullptr, nullptr);
     pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+    pa_stream_set_started_callback(stream, nullptr, nullptr);
+    pa_stream_set_latency_update_callback(stream, nullptr, nullptr);
     pa_stream_disconnect(stream);
     pa_stream_unref(stream);
   }
@@ -107,10 +124,19 @@ struct PulseSink::Impl {
   std::int64_t lastHeard = 0;
 
   StreamPtr stream;
+  // The last session's stream, held and emptied (before the first, one made
+  // empty), until the next one plays.
+  // While any stream is there the server's sink works at that stream's short
+  // latency; with none it goes idle, and an idle sink may render seconds of
+  // silence ahead that a new stream then waits behind.
+  StreamPtr parked;
   std::int64_t streamPulled = 0;
   bool drained = false;      // the server has played out the finished stream...
   pa_usec_t heardAllAt = 0;  // ...and its sink will have, by this rtclock time
   OperationPtr drainOp;      // the drain, then the timing update after it
+  pa_usec_t timingAskedAt = 0;
+  pa_time_event* timingTimer = nullptr;  // asks again while the clock should run but stands
+  pa_usec_t timingBackoff = kTimingRetryUsec;
 
   pa_usec_t clockOrigin = 0;
   std::int64_t clockDue = 0;
@@ -142,6 +168,7 @@ struct PulseSink::Impl {
   }
 
   void dropContext() {
+    parked.reset();
     context.reset();
     ready = false;
   }
@@ -183,6 +210,7 @@ struct PulseSink::Impl {
         if (self->source != nullptr) {
           self->openStream();
         } else {
+          self->parkEmptyStream();
           self->reportBack();
         }
         break;
@@ -190,6 +218,7 @@ struct PulseSink::Impl {
       case PA_CONTEXT_TERMINATED:
         self->ready = false;
         self->closeStream();
+        self->parked.reset();
         self->reportDown(std::string("no sound server (") + pa_strerror(pa_context_errno(c)) + ")");
         self->startClockIfNeeded();
         // The context can't be freed inside its own callback: the retry does it.
@@ -216,23 +245,9 @@ struct PulseSink::Impl {
     pa_stream_set_state_callback(stream.get(), &Impl::onStreamState, this);
     pa_stream_set_write_callback(stream.get(), &Impl::onWritable, this);
     pa_stream_set_underflow_callback(stream.get(), &Impl::onUnderflow, this);
-    pa_buffer_attr attr{};
-    attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = static_cast<std::uint32_t>(
-        pa_usec_to_bytes(static_cast<pa_usec_t>(options.latencyMs) * 1000, &format));
-    // One frame: play as soon as anything is there, and after an underrun
-    // wait for data rather than run the clock over silence.
-    attr.prebuf = kBytesPerFrame;
-    // Asked for in halves: a CD's data is cheap to copy, and every request
-    // wakes this process; half a queue still playing is ample margin.
-    attr.minreq = attr.tlength / 2;
-    attr.fragsize = static_cast<std::uint32_t>(-1);
-    auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
-    if (paused) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
-    const char* device = options.device.empty() ? nullptr : options.device.c_str();
-    const pa_cvolume* level = volume ? &*volume : nullptr;
-    if (pa_stream_connect_playback(stream.get(), device, &attr, flags, level, nullptr) < 0) {
+    pa_stream_set_started_callback(stream.get(), &Impl::onStarted, this);
+    pa_stream_set_latency_update_callback(stream.get(), &Impl::onTiming, this);
+    if (connectPlayback(stream.get(), paused) < 0) {
       reportDown(std::string("could not play to the sound server: ") +
                  pa_strerror(pa_context_errno(context.get())));
       closeStream();
@@ -240,9 +255,62 @@ struct PulseSink::Impl {
     }
   }
 
+  // Connects a new stream to the sink (held from the start when `corked`).
+  int connectPlayback(pa_stream* s, bool corked) {
+    const pa_sample_spec& format = *pa_stream_get_sample_spec(s);
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength = static_cast<std::uint32_t>(
+        pa_usec_to_bytes(static_cast<pa_usec_t>(options.latencyMs) * 1000, &format));
+    // One frame: play as soon as anything is there, and after an underrun
+    // wait for data rather than run the clock over silence.
+    attr.prebuf = kBytesPerFrame;
+    // Asked for in halves, less the sink's share: a CD's data is cheap to
+    // copy, every request wakes this process, and half a queue still playing
+    // is ample margin. The server gives the sink (tlength - 2 minreq) / 2.
+    const auto sinkBytes = static_cast<std::uint32_t>(pa_usec_to_bytes(kSinkLatencyUsec, &format));
+    attr.minreq = std::max(attr.tlength / 2, 2 * sinkBytes) - sinkBytes;
+    attr.fragsize = static_cast<std::uint32_t>(-1);
+    auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_ADJUST_LATENCY);
+    if (corked) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED);
+    const char* device = options.device.empty() ? nullptr : options.device.c_str();
+    const pa_cvolume* level = volume ? &*volume : nullptr;
+    return pa_stream_connect_playback(s, device, &attr, flags, level, nullptr);
+  }
+
+  // A held, empty stream, so that the sink already works at our short latency
+  // when the first play comes (see `parked`).
+  void parkEmptyStream() {
+    const pa_sample_spec format{PA_SAMPLE_S16LE, kSampleRate, kChannels};
+    StreamPtr fresh(pa_stream_new(context.get(), "CD", &format, nullptr));
+    if (fresh != nullptr && connectPlayback(fresh.get(), true) == 0) parked = std::move(fresh);
+  }
+
+  // Silences the stream at once (held, then emptied: the server takes back
+  // what its sink had of it) and keeps it in place of the parked one.
+  void parkStream() {
+    if (stream != nullptr && pa_stream_get_state(stream.get()) == PA_STREAM_READY) {
+      pa_stream* s = stream.get();
+      pa_stream_set_state_callback(s, nullptr, nullptr);
+      pa_stream_set_write_callback(s, nullptr, nullptr);
+      pa_stream_set_underflow_callback(s, nullptr, nullptr);
+      pa_stream_set_started_callback(s, nullptr, nullptr);
+      pa_stream_set_latency_update_callback(s, nullptr, nullptr);
+      unrefOperation(pa_stream_cork(s, 1, nullptr, nullptr));
+      unrefOperation(pa_stream_flush(s, nullptr, nullptr));
+      drainOp.reset();
+      parked = std::move(stream);
+    }
+    closeStream();
+  }
+
   // Whatever the stream had pulled counts as heard: a lost server takes its
   // queue with it, and the clock carries on from there.
   void closeStream() {
+    if (timingTimer != nullptr) api->time_free(timingTimer);
+    timingTimer = nullptr;
+    timingBackoff = kTimingRetryUsec;
     if (stream == nullptr) return;
     heardBefore += streamPulled;
     streamPulled = 0;
@@ -267,6 +335,8 @@ struct PulseSink::Impl {
       // A pause or resume that came while the stream was being made could not
       // cork it then (libpulse refuses before READY); the wish stands now.
       unrefOperation(pa_stream_cork(s, self->paused ? 1 : 0, nullptr, nullptr));
+      self->parked.reset();  // the sink has this one now
+      self->askTiming();
       self->reportBack();
       self->writeSome();
     } else if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
@@ -283,12 +353,56 @@ struct PulseSink::Impl {
     }
   }
 
-  static void onWritable(pa_stream*, size_t, void* user) { static_cast<Impl*>(user)->writeSome(); }
+  static void onWritable(pa_stream*, size_t, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    self->writeSome();
+    if (pa_rtclock_now() - self->timingAskedAt >= kTimingRefreshUsec) self->askTiming();
+  }
 
   static void onUnderflow(pa_stream*, void* user) {
     auto* self = static_cast<Impl*>(user);
     // The end of a finished stream is no underflow.
     if (!self->finished) ++self->stats.underflows;
+    self->askTiming();  // the server's clock has stopped
+  }
+
+  // The server plays the stream from now on; until then its clock stands.
+  static void onStarted(pa_stream*, void* user) { static_cast<Impl*>(user)->askTiming(); }
+
+  // An uncork, or a start on a sink that is only waking, can be answered
+  // before the server plays again; until it says it plays, its clock stands.
+  static void onTiming(pa_stream* s, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    const pa_timing_info* timing = pa_stream_get_timing_info(s);
+    const bool shouldRun = !self->paused && !self->finished && self->streamPulled > 0;
+    if (timing == nullptr || timing->playing || !shouldRun) {
+      self->timingBackoff = kTimingRetryUsec;
+      return;
+    }
+    if (self->timingTimer != nullptr) return;
+    timeval tv;
+    pa_timeval_add(pa_gettimeofday(&tv), self->timingBackoff);
+    self->timingTimer = self->api->time_new(self->api, &tv, &Impl::onTimingDue, self);
+    self->timingBackoff = std::min(self->timingBackoff * 2, kTimingRefreshUsec);
+  }
+
+  static void onTimingDue(pa_mainloop_api* a, pa_time_event* e, const timeval*, void* user) {
+    auto* self = static_cast<Impl*>(user);
+    a->time_free(e);
+    self->timingTimer = nullptr;
+    self->askTiming();
+  }
+
+  void askTiming() {
+    if (stream == nullptr || pa_stream_get_state(stream.get()) != PA_STREAM_READY) return;
+    unrefOperation(pa_stream_update_timing_info(stream.get(), nullptr, nullptr));
+    timingAskedAt = pa_rtclock_now();
+  }
+
+  // Holds or releases the stream, then asks where that leaves its clock.
+  void cork(bool hold) {
+    unrefOperation(pa_stream_cork(stream.get(), hold ? 1 : 0, nullptr, nullptr));
+    askTiming();
   }
 
   // Drained means the server has handed the last frame to its sink, not that
@@ -409,8 +523,11 @@ struct PulseSink::Impl {
     if (stream != nullptr && pa_stream_get_state(stream.get()) == PA_STREAM_READY) {
       pa_usec_t usec = 0;
       std::int64_t played = 0;
-      if (pa_stream_get_time(stream.get(), &usec) == 0)
-        played = std::min(usecToFrames(usec), streamPulled);
+      const bool known = pa_stream_get_time(stream.get(), &usec) == 0;
+      if (known) played = std::min(usecToFrames(usec), streamPulled);
+      if (pa_rtclock_now() - timingAskedAt >= (known ? kTimingStaleUsec : kTimingRetryUsec)) {
+        askTiming();
+      }
       if (drained) {
         // The server's clock stops when the stream runs out; count down the
         // sink's latency instead.
@@ -426,7 +543,7 @@ struct PulseSink::Impl {
   }
 
   void endSession() {
-    closeStream();
+    parkStream();
     stopClock();
     source = nullptr;
     paused = false;
@@ -477,7 +594,7 @@ void PulseSink::pause() {
   if (impl_->source == nullptr || impl_->paused) return;
   impl_->paused = true;
   if (impl_->stream != nullptr) {
-    unrefOperation(pa_stream_cork(impl_->stream.get(), 1, nullptr, nullptr));
+    impl_->cork(true);
   } else {
     impl_->consumeOnClock();
     impl_->stopClock();
@@ -489,7 +606,7 @@ void PulseSink::resume() {
   if (impl_->source == nullptr || !impl_->paused) return;
   impl_->paused = false;
   if (impl_->stream != nullptr) {
-    unrefOperation(pa_stream_cork(impl_->stream.get(), 0, nullptr, nullptr));
+    impl_->cork(false);
     impl_->writeSome();
   } else {
     impl_->startClockIfNeeded();

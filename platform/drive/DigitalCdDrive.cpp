@@ -9,6 +9,8 @@
 // mutex_ only if the play it read for is still current (serial_).
 #include "platform/drive/DigitalCdDrive.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -35,7 +37,8 @@ DigitalCdDrive::DigitalCdDrive(std::unique_ptr<disc::DiscSource> source,
       sink_(std::move(sink)),
       options_(std::move(options)),
       clock_(options_.clock != nullptr ? *options_.clock : systemClock()),
-      ring_(secondsToBytes(std::max(options_.ringSeconds, 1))) {
+      ring_(secondsToBytes(std::max(options_.ringSeconds, 1)),
+            secondsToBytes(options_.lowMarkSeconds), [this] { wakeReader_.notify_all(); }) {
   MediaSnapshot media;
   {
     std::lock_guard sourceLock(sourceMutex_);
@@ -156,11 +159,14 @@ DriveError DigitalCdDrive::pause() {
 }
 
 DriveError DigitalCdDrive::resume() {
-  std::lock_guard lock(mutex_);
-  if (const DriveError e = checkMediaLocked(); e != DriveError::None) return e;
-  if (audio_ != AudioStatus::Paused) return DriveError::NotPaused;
-  sink_->resume();
-  audio_ = AudioStatus::Playing;
+  {
+    std::lock_guard lock(mutex_);
+    if (const DriveError e = checkMediaLocked(); e != DriveError::None) return e;
+    if (audio_ != AudioStatus::Paused) return DriveError::NotPaused;
+    sink_->resume();
+    audio_ = AudioStatus::Playing;
+  }
+  wakeReader_.notify_all();  // a paused reader rests with no timer
   return DriveError::None;
 }
 
@@ -364,6 +370,7 @@ void DigitalCdDrive::logProblem(const std::string& why) {
 // ---- the reader thread ----
 
 void DigitalCdDrive::run() {
+  ::pthread_setname_np(::pthread_self(), "tavrelo-reader");
   std::int64_t lastMediaPoll = clock_.nowMs();
   std::unique_lock lock(mutex_);
   while (!quit_) {
@@ -375,20 +382,45 @@ void DigitalCdDrive::run() {
       continue;
     }
     const bool playing = audio_ == AudioStatus::Playing;
-    // Near the end of a play the clock is watched closely; otherwise the ring
-    // holds seconds and the reader can rest longer.
-    const int restMs = playing && readDone_ ? options_.pollMs : options_.idlePollMs;
-    wakeReader_.wait_for(lock, std::chrono::milliseconds(restMs));
+    if (const auto restMs = restMsLocked()) {
+      wakeReader_.wait_for(lock, std::chrono::milliseconds(*restMs));
+    } else {
+      wakeReader_.wait(lock);
+    }
     if (quit_) break;
     lock.unlock();
     if (playing) checkEnd();
     const std::int64_t now = clock_.nowMs();
-    if (now - lastMediaPoll >= options_.mediaPollMs) {
+    if (options_.mediaPollMs > 0 && now - lastMediaPoll >= options_.mediaPollMs) {
       lastMediaPoll = now;
       pollMedia();
     }
     lock.lock();
   }
+}
+
+// Every rest costs a wakeup, so the reader sleeps until something is due.
+std::optional<int> DigitalCdDrive::restMsLocked() {
+  constexpr std::int64_t kBytesPerSecond = disc::kFramesPerSecond * kSectorBytes;
+  std::optional<int> rest;
+  if (audio_ == AudioStatus::Playing && readDone_) {
+    // The end of the play comes at the listener's pace.
+    const std::int64_t total = static_cast<std::int64_t>(readNext_ - playFrom_) * kFramesPerSector;
+    const std::int64_t leftMs =
+        (total - sink_->heardFrames()) * 1000 / (disc::kFramesPerSecond * kFramesPerSector);
+    rest = static_cast<int>(std::clamp<std::int64_t>(leftMs, options_.pollMs, options_.idlePollMs));
+  } else if (audio_ == AudioStatus::Playing) {
+    // The ring wakes the reader as it falls under its low mark. In case that
+    // call slipped in just before this wait, the reader also wakes a little
+    // after the listener could have drained it there.
+    const std::int64_t above = static_cast<std::int64_t>(ring_.size()) -
+                               static_cast<std::int64_t>(secondsToBytes(options_.lowMarkSeconds));
+    rest = options_.idlePollMs +
+           static_cast<int>(std::max<std::int64_t>(above, 0) * 1000 / kBytesPerSecond);
+  }
+  if (options_.mediaPollMs > 0)
+    rest = std::min(rest.value_or(options_.idlePollMs), options_.idlePollMs);
+  return rest;
 }
 
 bool DigitalCdDrive::nextJobLocked(ReadJob& job) {

@@ -28,9 +28,11 @@ struct EngineOptions {
   // Past this many unreadable sectors in a row a failed chunk is silence
   // whole, read once without retries, until the disc reads again.
   int longUnreadableRun = 150;
-  int pollMs = 20;         // how often the reader looks at the clock near a play's end
-  int idlePollMs = 500;    // how often it looks at the ring otherwise (it holds seconds)
-  int mediaPollMs = 300;   // how often an idle reader asks the source about its tray
+  int pollMs = 20;       // the closest the reader looks at the clock near a play's end
+  int idlePollMs = 500;  // the longest it rests while its source may change by itself
+  // How often an idle reader asks the source about its tray; 0 for a source
+  // that changes only through this drive (a disc image), which is never asked.
+  int mediaPollMs = 300;
   Clock* clock = nullptr;  // null: the system clock
 };
 
@@ -120,6 +122,8 @@ class DigitalCdDrive final : public CdDrive {
   // Any thread: applies the event unless its serial is no longer current.
   void post(const DriveEvent& event);
   void checkEnd();
+  // How long the reader may rest now; nullopt: until a command or the ring wakes it.
+  std::optional<int> restMsLocked();
   void pollMedia();
   DriveError moveTray(void (disc::DiscSource::*move)(), const char* failure);
   MediaSnapshot snapshotMedia();  // the caller holds sourceMutex_

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace tavrelo::drive {
 
-SampleRing::SampleRing(std::size_t capacityBytes) : buffer_(capacityBytes) {}
+SampleRing::SampleRing(std::size_t capacityBytes, std::size_t lowMarkBytes,
+                       std::function<void()> onLow)
+    : buffer_(capacityBytes), lowMark_(lowMarkBytes), onLow_(std::move(onLow)) {}
 
 std::size_t SampleRing::push(std::span<const std::uint8_t> bytes) {
   std::lock_guard lock(mutex_);
@@ -21,17 +24,25 @@ std::size_t SampleRing::push(std::span<const std::uint8_t> bytes) {
 }
 
 audio::PullResult SampleRing::pull(std::span<std::uint8_t> out) {
-  std::lock_guard lock(mutex_);
-  const std::size_t capacity = buffer_.size();
-  std::size_t count = std::min(out.size(), size_);
-  count -= count % audio::kBytesPerFrame;
-  if (count == 0) return audio::PullResult{.bytes = 0, .finished = closed_ && size_ == 0};
-  const std::size_t first = std::min(count, capacity - head_);
-  std::memcpy(out.data(), buffer_.data() + head_, first);
-  std::memcpy(out.data() + first, buffer_.data(), count - first);
-  head_ = (head_ + count) % capacity;
-  size_ -= count;
-  return audio::PullResult{.bytes = count, .finished = closed_ && size_ == 0};
+  audio::PullResult result;
+  bool fellLow = false;
+  {
+    std::lock_guard lock(mutex_);
+    const std::size_t capacity = buffer_.size();
+    std::size_t count = std::min(out.size(), size_);
+    count -= count % audio::kBytesPerFrame;
+    if (count > 0) {
+      const std::size_t first = std::min(count, capacity - head_);
+      std::memcpy(out.data(), buffer_.data() + head_, first);
+      std::memcpy(out.data() + first, buffer_.data(), count - first);
+      head_ = (head_ + count) % capacity;
+      fellLow = size_ >= lowMark_ && size_ - count < lowMark_;
+      size_ -= count;
+    }
+    result = audio::PullResult{.bytes = count, .finished = closed_ && size_ == 0};
+  }
+  if (fellLow && onLow_) onLow_();
+  return result;
 }
 
 void SampleRing::clear() {

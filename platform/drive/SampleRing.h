@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <vector>
@@ -15,7 +16,11 @@ namespace tavrelo::drive {
 // sink's thread never waits on a disc read.
 class SampleRing final : public audio::FrameSource {
  public:
-  explicit SampleRing(std::size_t capacityBytes);
+  // `onLow` runs on the puller's thread, outside the ring's lock, each time a
+  // pull takes the ring from `lowMarkBytes` or more to less: the reader can
+  // sleep until then instead of looking at the ring on a timer.
+  explicit SampleRing(std::size_t capacityBytes, std::size_t lowMarkBytes = 0,
+                      std::function<void()> onLow = {});
 
   // Stores as much of `bytes` as fits; returns what was stored.
   std::size_t push(std::span<const std::uint8_t> bytes);
@@ -33,6 +38,8 @@ class SampleRing final : public audio::FrameSource {
  private:
   std::mutex mutex_;
   std::vector<std::uint8_t> buffer_;
+  const std::size_t lowMark_;
+  const std::function<void()> onLow_;
   std::size_t head_ = 0;  // next byte to take
   std::size_t size_ = 0;
   bool closed_ = false;

@@ -31,9 +31,11 @@ using namespace tavrelo;
 
 std::shared_ptr<drive::CdDrive> makeDrive(const service::DriveSource& source) {
   std::unique_ptr<disc::DiscSource> disc;
+  drive::EngineOptions options;
   try {
     if (source.kind == service::DriveSource::Kind::CueImage) {
       disc = disc::CueImage::openAsDrive(source.path);
+      options.mediaPollMs = 0;  // an image changes only through its drive's tray
     } else {
       disc = disc::openPhysicalDrive(source.path);
     }
@@ -43,7 +45,7 @@ std::shared_ptr<drive::CdDrive> makeDrive(const service::DriveSource& source) {
   }
   os::log("opening " + service::describe(source));
   return std::make_shared<drive::DigitalCdDrive>(std::move(disc),
-                                                 std::make_unique<audio::PulseSink>());
+                                                 std::make_unique<audio::PulseSink>(), options);
 }
 
 void onStopSignal(int) {

@@ -41,6 +41,7 @@ std::shared_ptr<RemoteCdDrive> RemoteCdDrive::open(const DriveSource& source,
 
 void RemoteCdDrive::lose(std::string why) {
   connection_.reset();
+  status_.reset();
   if (error_.empty()) error_ = std::move(why);
 }
 
@@ -75,6 +76,7 @@ drive::DriveError RemoteCdDrive::command(Op op, drive::Lba from, drive::Lba to) 
   request.from = from;
   request.to = to;
   std::lock_guard lock(mutex_);
+  status_.reset();
   const auto reply = call(request);
   if (!reply) return drive::DriveError::Unavailable;
   if (reply->kind == ReplyKind::Done) return reply->error;
@@ -87,8 +89,14 @@ drive::DriveStatus RemoteCdDrive::status() {
   Request request;
   request.op = Op::Status;
   std::lock_guard lock(mutex_);
+  const auto now = std::chrono::steady_clock::now();
+  if (status_ && now - statusAt_ < std::chrono::milliseconds(kStatusReuseMs)) return *status_;
   const auto reply = call(request);
-  if (reply && reply->kind == ReplyKind::Status) return reply->status;
+  if (reply && reply->kind == ReplyKind::Status) {
+    status_ = reply->status;
+    statusAt_ = now;
+    return reply->status;
+  }
   if (reply) lose("the drive service answered out of turn");
   return {};
 }

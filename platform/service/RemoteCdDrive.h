@@ -8,10 +8,19 @@
 // Threads: calls may come from any thread; a mutex makes them take turns on
 // the one connection. Each call waits for its reply (status in well under a
 // millisecond; opening a physical disc or moving its tray takes seconds).
+//
+// A status stays good for kStatusReuseMs: a window asks several questions a
+// tick (media, position), back to back, and each reply wakes both processes.
+// That is shorter than the MCI device's own wait poll, so "play ... wait"
+// sees every change as before, and than a CD frame (13 ms), so a position
+// read is never a frame behind; and any command drops it, so what follows a
+// command is always fresh.
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/drive/CdDrive.h"
@@ -51,6 +60,8 @@ class RemoteCdDrive final : public drive::CdDrive {
 
   RemoteCdDrive(Fd connection, int replyTimeoutMs, std::string error);
 
+  static constexpr int kStatusReuseMs = 5;
+
  private:
   // The reply to `request`, or nullopt after which the connection is gone.
   std::optional<Reply> call(const Request& request);
@@ -61,6 +72,8 @@ class RemoteCdDrive final : public drive::CdDrive {
   Fd connection_;
   int replyTimeoutMs_;
   std::string error_;
+  std::optional<drive::DriveStatus> status_;  // the last one, while still good
+  std::chrono::steady_clock::time_point statusAt_;
 };
 
 // The service drives of one process, one per source: asking again for a
