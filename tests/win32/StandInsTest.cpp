@@ -79,7 +79,7 @@ class ThrowingChannel final : public MciChannel {
 // nothing thrown below crosses the call.
 TEST(MciSendString, ForwardsTheCommandAndTheReplyLengthAndNothingThrown) {
   testing::RecordingMciChannel mci;
-  mci.reply("status cd mode", "playing");
+  mci.replies["status cd mode"] = "playing";
   char reply[255] = "keep";
   EXPECT_EQ(mciSendStringA(nullptr, reply, sizeof reply, nullptr), kMciErrMissingCommandString);
   EXPECT_STREQ(reply, "");

@@ -225,7 +225,7 @@ TEST_F(EmulatedCdrom, McisendPlaysACdExtraDiscsAudioSessionToItsEnd) {
                     "'status cd length track 2' 'set cd time format tmsf' 'play cd from 2' "
                     "'status cd mode'"),
             "1\n3\n00:02:00\n\n\nplaying\n");
-  EXPECT_TRUE(servicePid().has_value());  // it runs on, with the drive open
+  EXPECT_GT(servicePid(), 0);  // it runs on, with the drive open
   EXPECT_FALSE(drive_.state().opens.empty());
   EXPECT_TRUE(eventually(
       [&] {
