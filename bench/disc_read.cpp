@@ -33,11 +33,11 @@ class Images {
       if (mkdtemp(pattern) == nullptr) std::abort();
       folder_ = pattern;
     }
-    testdisc::DiscSpec discSpec;
-    discSpec.format = format;
-    discSpec.tracks = testdisc::plainTracks(20, 74 * 60 / 20);  // 20 tracks, 74 minutes
-    discSpec.baseName = "long" + std::to_string(static_cast<int>(format));
-    return sheets_[format] = testdisc::writeDisc(folder_, discSpec).cue;
+    testdisc::TestDiscLayout layout;
+    layout.format = format;
+    layout.tracks = testdisc::plainTracks(20, 74 * 60 / 20);  // 20 tracks, 74 minutes
+    layout.baseName = "long" + std::to_string(static_cast<int>(format));
+    return sheets_[format] = testdisc::writeDisc(folder_, layout).cue;
   }
 
  private:

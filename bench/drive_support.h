@@ -25,11 +25,11 @@ class BenchImage {
     char pattern[] = "/tmp/tavrelo-bench-XXXXXX";
     if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
     dir_ = pattern;
-    disc = testdisc::writeDisc(dir_,
-                               testdisc::DiscSpec{.tracks = testdisc::plainTracks(tracks, seconds),
-                                                  .format = testdisc::AudioFormat::Binary,
-                                                  .style = {},
-                                                  .baseName = "bench"});
+    disc = testdisc::writeDisc(
+        dir_, testdisc::TestDiscLayout{.tracks = testdisc::plainTracks(tracks, seconds),
+                                       .format = testdisc::AudioFormat::Binary,
+                                       .style = {},
+                                       .baseName = "bench"});
   }
   ~BenchImage() {
     std::error_code ignored;

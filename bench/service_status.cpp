@@ -40,9 +40,9 @@ struct World {
     ::setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
     const char* path = std::getenv("PATH");
     ::setenv("PATH", (std::string(TAVRELO_SERVICE_BIN_DIR) + ":" + (path ? path : "")).c_str(), 1);
-    testdisc::DiscSpec discSpec;
-    discSpec.tracks = testdisc::plainTracks(10, 60);
-    disc = testdisc::writeDisc(root / "disc", discSpec);
+    testdisc::TestDiscLayout layout;
+    layout.tracks = testdisc::plainTracks(10, 60);
+    disc = testdisc::writeDisc(root / "disc", layout);
   }
   ~World() {
     std::ifstream lock(root / "runtime/tavrelo2" / service::kLockName);

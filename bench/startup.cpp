@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder = folderPattern;
   std::filesystem::create_directory(folder / "xdg");
   ::chmod((folder / "xdg").c_str(), 0700);
-  tavrelo::testdisc::DiscSpec layout;
+  tavrelo::testdisc::TestDiscLayout layout;
   layout.tracks = tavrelo::testdisc::plainTracks(3, 5);
   const auto disc = tavrelo::testdisc::writeDisc(folder, layout);
   ::setenv("DISPLAY", server.display().c_str(), 1);

@@ -15,8 +15,8 @@ namespace {
 
 using testdisc::AudioFormat;
 using testdisc::Breakage;
-using testdisc::DiscSpec;
 using testdisc::TestDisc;
+using testdisc::TestDiscLayout;
 
 void writeAll(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
@@ -50,15 +50,15 @@ class CueImageFormats : public testing::TestWithParam<AudioFormat> {};
 // Three audio tracks with every kind of gap, then a data track; a track's
 // INDEX 00 at the end of the previous track's file, so reads run across files.
 TEST_P(CueImageFormats, TocAndEverySampleMatchTheGenerator) {
-  DiscSpec spec{.tracks = testdisc::plainTracks(3, 1), .format = GetParam()};
-  spec.style.gapsInPreviousFile = true;
-  spec.tracks[0].indexZeroSectors = 20;  // hidden sound before track 1
-  spec.tracks[1].pregapSectors = 30;
-  spec.tracks[1].indexZeroSectors = 40;
-  spec.tracks[2].postgapSectors = 25;
-  spec.tracks.push_back({.sectors = 50, .data = true});
+  TestDiscLayout layout{.tracks = testdisc::plainTracks(3, 1), .format = GetParam()};
+  layout.style.gapsInPreviousFile = true;
+  layout.tracks[0].indexZeroSectors = 20;  // hidden sound before track 1
+  layout.tracks[1].pregapSectors = 30;
+  layout.tracks[1].indexZeroSectors = 40;
+  layout.tracks[2].postgapSectors = 25;
+  layout.tracks.push_back({.sectors = 50, .data = true});
   test::TempDir dir;
-  const TestDisc disc = testdisc::writeDisc(dir.path(), spec);
+  const TestDisc disc = testdisc::writeDisc(dir.path(), layout);
   const auto image = CueImage::open(disc.cue);
   EXPECT_EQ(image->mediaState(), MediaState::DiscPresent);
   const Toc toc = image->readToc();

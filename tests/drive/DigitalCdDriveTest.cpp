@@ -28,7 +28,7 @@ constexpr int kSector = disc::kStereoFramesPerSector;
 // and 1650, the lead-out is at 2400.
 struct Rig {
   explicit Rig(std::vector<int> tracks = {750, 750, 750}, EngineOptions options = {}) {
-    testdisc::DiscSpec layout;
+    testdisc::TestDiscLayout layout;
     for (int sectors : tracks) layout.tracks.push_back({.sectors = sectors});
     disc = testdisc::writeDisc(dir.path(), layout);
     auto source = std::make_unique<testing::FaultyDisc>(disc::CueImage::openAsDrive(disc.cue));

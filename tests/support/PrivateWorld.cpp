@@ -25,7 +25,7 @@ PrivateWorld::PrivateWorld(int tracks, int seconds, bool withSound) : runtime(di
   ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   std::filesystem::create_directory(runtime);
   std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-  testdisc::DiscSpec layout;
+  testdisc::TestDiscLayout layout;
   layout.tracks = testdisc::plainTracks(tracks, seconds);
   disc = testdisc::writeDisc(dir.path() / "disc", layout);
   if (withSound && !sound.start()) throw std::runtime_error("no private sound server");

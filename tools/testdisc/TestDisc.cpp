@@ -122,7 +122,7 @@ std::vector<std::uint8_t> TestDisc::expected(Lba lba, int count) const {
   return bytes;
 }
 
-TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& layout) {
+TestDisc writeDisc(const std::filesystem::path& dir, const TestDiscLayout& layout) {
   const auto count = static_cast<int>(layout.tracks.size());
   if (count < 1 || count > 99) throw std::invalid_argument("testdisc: a disc has 1 to 99 tracks");
   std::filesystem::create_directories(dir);

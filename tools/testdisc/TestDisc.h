@@ -42,7 +42,7 @@ struct SheetStyle {
   bool gapsInPreviousFile = false;
 };
 
-struct DiscSpec {
+struct TestDiscLayout {
   std::vector<TrackSpec> tracks;
   AudioFormat format = AudioFormat::Binary;
   SheetStyle style{};
@@ -78,7 +78,7 @@ class TestDisc {
 };
 
 // Writes the sheet and its files into `dir` (created if needed).
-TestDisc writeDisc(const std::filesystem::path& dir, const DiscSpec& discSpec);
+TestDisc writeDisc(const std::filesystem::path& dir, const TestDiscLayout& layout);
 
 // Sheets whose files a correct reader refuses (faults of the sheet's text
 // alone are the parser's tests).

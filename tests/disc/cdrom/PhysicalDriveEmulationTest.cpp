@@ -36,7 +36,7 @@ class EmulatedCdrom : public servicetest::ServiceHarness {
 
   // A disc of two audio tracks of two seconds and a data track, first or last.
   void insertMixedDisc(bool dataFirst) {
-    testdisc::DiscSpec layout{.tracks = testdisc::plainTracks(2, 2)};
+    testdisc::TestDiscLayout layout{.tracks = testdisc::plainTracks(2, 2)};
     layout.tracks.insert(dataFirst ? layout.tracks.begin() : layout.tracks.end(),
                          testdisc::TrackSpec{.sectors = 150, .data = true});
     disc_ = testdisc::writeDisc(dir_.path() / "mixed", layout);
