@@ -76,13 +76,18 @@ struct ContextCloser {
     pa_context_unref(context);
   }
 };
+// A stream that no longer calls us back, whatever becomes of it.
+void detachCallbacks(pa_stream* stream) {
+  pa_stream_set_state_callback(stream, nullptr, nullptr);
+  pa_stream_set_write_callback(stream, nullptr, nullptr);
+  pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+  pa_stream_set_started_callback(stream, nullptr, nullptr);
+  pa_stream_set_latency_update_callback(stream, nullptr, nullptr);
+}
+
 struct StreamCloser {
   void operator()(pa_stream* stream) const {
-    pa_stream_set_state_callback(stream, nullptr, nullptr);
-    pa_stream_set_write_callback(stream, nullptr, nullptr);
-    pa_stream_set_underflow_callback(stream, nullptr, nullptr);
-    pa_stream_set_started_callback(stream, nullptr, nullptr);
-    pa_stream_set_latency_update_callback(stream, nullptr, nullptr);
+    detachCallbacks(stream);
     pa_stream_disconnect(stream);
     pa_stream_unref(stream);
   }
@@ -231,9 +236,14 @@ struct PulseSink::Impl {
 
   // --- the pa_stream ---
 
-  void openStream() {
+  // A stream of CD audio on the server, not yet connected.
+  StreamPtr newStream() {
     const pa_sample_spec format{PA_SAMPLE_S16LE, kSampleRate, kChannels};
-    stream.reset(pa_stream_new(context.get(), "CD", &format, nullptr));
+    return StreamPtr(pa_stream_new(context.get(), "CD", &format, nullptr));
+  }
+
+  void openStream() {
+    stream = newStream();
     if (stream == nullptr) {
       reportDown(std::string("the sound server refused a stream: ") +
                  pa_strerror(pa_context_errno(context.get())));
@@ -282,8 +292,7 @@ struct PulseSink::Impl {
   // A held, empty stream, so that the sink already works at our short latency
   // when the first play comes (see `parked`).
   void parkEmptyStream() {
-    const pa_sample_spec format{PA_SAMPLE_S16LE, kSampleRate, kChannels};
-    StreamPtr fresh(pa_stream_new(context.get(), "CD", &format, nullptr));
+    StreamPtr fresh = newStream();
     if (fresh != nullptr && connectPlayback(fresh.get(), true) == 0) parked = std::move(fresh);
   }
 
@@ -292,11 +301,7 @@ struct PulseSink::Impl {
   void parkStream() {
     if (stream != nullptr && pa_stream_get_state(stream.get()) == PA_STREAM_READY) {
       pa_stream* s = stream.get();
-      pa_stream_set_state_callback(s, nullptr, nullptr);
-      pa_stream_set_write_callback(s, nullptr, nullptr);
-      pa_stream_set_underflow_callback(s, nullptr, nullptr);
-      pa_stream_set_started_callback(s, nullptr, nullptr);
-      pa_stream_set_latency_update_callback(s, nullptr, nullptr);
+      detachCallbacks(s);
       unrefOperation(pa_stream_cork(s, 1, nullptr, nullptr));
       unrefOperation(pa_stream_flush(s, nullptr, nullptr));
       drainOp.reset();
