@@ -10,13 +10,13 @@
 
 #include "platform/audio/PulseSink.h"
 #include "platform/os/Log.h"
-#include "tests/drive/support/Wait.h"
 #include "tests/support/Sound.h"
+#include "tests/support/Wait.h"
 
 namespace tavrelo::audio {
 namespace {
 
-using testing::waitUntil;
+using testing::eventually;
 
 // A 440 Hz sine; `available` frames may be pulled before it runs dry.
 struct SineSource final : FrameSource {
@@ -104,7 +104,7 @@ class PulseSinkServer : public ::testing::Test {
 
 TEST_F(PulseSinkServer, PlaysToTheServerFromBeforeItIsConnectedAndHearsWhatWasPlayed) {
   testing::Recorder recorder(server.server());
-  ASSERT_TRUE(waitUntil([&] { return recorder.bytes() > 0; }));
+  ASSERT_TRUE(eventually([&] { return recorder.bytes() > 0; }, 3000, 1));
   PulseSink sink(options);
   SineSource source;
   source.available = kSampleRate;  // one second, then the source is done
@@ -114,7 +114,7 @@ TEST_F(PulseSinkServer, PlaysToTheServerFromBeforeItIsConnectedAndHearsWhatWasPl
   // queued in the server has been written but not yet heard.
   bool lagged = false;
   std::int64_t last = 0;
-  const bool done = waitUntil(
+  const bool done = eventually(
       [&] {
         const std::int64_t heard = sink.heardFrames();
         const std::int64_t written = sink.stats().framesWritten;
@@ -124,13 +124,13 @@ TEST_F(PulseSinkServer, PlaysToTheServerFromBeforeItIsConnectedAndHearsWhatWasPl
         if (heard > 0 && heard < written) lagged = true;
         return heard == kSampleRate;
       },
-      8000);
+      8000, 1);
   ASSERT_TRUE(done);
   EXPECT_TRUE(lagged);
   // The monitor reaches the recorder a little after the sink has heard it:
   // let the last of the tone through before counting.
   const std::size_t recorded = recorder.bytes();
-  waitUntil([&] { return recorder.bytes() >= recorded + 44100 * 4 / 5; });
+  eventually([&] { return recorder.bytes() >= recorded + 44100 * 4 / 5; }, 3000, 1);
   EXPECT_NEAR(testing::toneBlocks(recorder.finish(), 440.0), 100, 4);
   EXPECT_EQ(sink.stats().framesWritten, kSampleRate);
   EXPECT_EQ(sink.stats().framesSkipped, 0);
@@ -139,7 +139,7 @@ TEST_F(PulseSinkServer, PlaysToTheServerFromBeforeItIsConnectedAndHearsWhatWasPl
 
 TEST_F(PulseSinkServer, PauseAndResumeHoldWhileTheStreamIsBeingMade) {
   PulseSink sink(options);
-  ASSERT_TRUE(waitUntil([&] { return sink.connected(); }));
+  ASSERT_TRUE(eventually([&] { return sink.connected(); }, 3000, 1));
   SineSource first;
   sink.start(first, false);
   sink.pause();  // the stream is most likely not READY yet
@@ -151,22 +151,22 @@ TEST_F(PulseSinkServer, PauseAndResumeHoldWhileTheStreamIsBeingMade) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(sink.heardFrames(), held);
   sink.resume();
-  EXPECT_TRUE(waitUntil([&] { return sink.heardFrames() > 0; }, 5000));
+  EXPECT_TRUE(eventually([&] { return sink.heardFrames() > 0; }, 5000, 1));
 
   SineSource second;
   sink.start(second, true);
   sink.resume();  // again before READY: the stream must not stay held
-  EXPECT_TRUE(waitUntil([&] { return sink.heardFrames() > 0; }, 5000));
+  EXPECT_TRUE(eventually([&] { return sink.heardFrames() > 0; }, 5000, 1));
 }
 
 TEST_F(PulseSinkServer, ReconnectsWithinTwoSecondsOfTheServerComingBack) {
   PulseSink sink(options);
-  ASSERT_TRUE(waitUntil([&] { return sink.connected(); }));
+  ASSERT_TRUE(eventually([&] { return sink.connected(); }, 3000, 1));
   for (int round = 1; round <= 2; ++round) {
     server.stop();
-    ASSERT_TRUE(waitUntil([&] { return !sink.connected(); }));
+    ASSERT_TRUE(eventually([&] { return !sink.connected(); }, 3000, 1));
     ASSERT_TRUE(server.start());
-    EXPECT_TRUE(waitUntil([&] { return sink.connected(); }, 2000)) << "round " << round;
+    EXPECT_TRUE(eventually([&] { return sink.connected(); }, 2000, 1)) << "round " << round;
     EXPECT_EQ(sink.stats().reconnects, round);
   }
   // Each outage is told once, and so is each return.

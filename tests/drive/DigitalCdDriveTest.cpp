@@ -11,15 +11,15 @@
 #include "platform/drive/DigitalCdDrive.h"
 #include "platform/os/Log.h"
 #include "tests/drive/support/FaultyDisc.h"
-#include "tests/drive/support/Wait.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 #include "tools/testdisc/TestDisc.h"
 
 namespace tavrelo::drive {
 namespace {
 
 using audio::NullSink;
-using testing::waitUntil;
+using testing::eventually;
 
 constexpr int kSector = disc::kStereoFramesPerSector;
 
@@ -48,16 +48,16 @@ struct Rig {
 
   // Lets the listener hear `frames` frames, waiting for the reader as needed.
   void hear(std::int64_t frames) {
-    waitUntil([&] { return (frames -= sink->advance(frames)) == 0; });
+    eventually([&] { return (frames -= sink->advance(frames)) == 0; }, 3000, 1);
   }
   // Plays on until the sink has nothing more to give and the drive stops.
   void hearToEnd() {
-    waitUntil(
+    eventually(
         [&] {
           sink->advance(75 * kSector);
           return drive->status().audio != AudioStatus::Playing;
         },
-        10000);
+        10000, 1);
   }
   // What the status says of the play: its state, position and track.
   std::tuple<AudioStatus, Lba, int> where() {
@@ -177,16 +177,16 @@ TEST(DigitalCdDrive, ADiscThatVanishesMidPlayEndsInError) {
   rig.hear(10 * kSector);
   rig.faults->vanish();
   // Listen on: the reader meets the missing disc when the ring runs low.
-  EXPECT_TRUE(waitUntil(
+  EXPECT_TRUE(eventually(
       [&] {
         rig.sink->advance(20 * kSector);
         return rig.drive->status().audio == AudioStatus::Error;
       },
-      10000));
+      10000, 1));
   EXPECT_FALSE(rig.sink->running());
   EXPECT_FALSE(rig.drive->lastError().empty());
   EXPECT_FALSE(rig.logText().empty());
-  EXPECT_TRUE(waitUntil([&] { return !rig.drive->status().mediaPresent; }));
+  EXPECT_TRUE(eventually([&] { return !rig.drive->status().mediaPresent; }, 3000, 1));
 }
 
 // Unreadable sectors play as silence and play goes on past them; deep in a
@@ -227,11 +227,13 @@ TEST(DigitalCdDrive, ReadsAheadInChunksBetweenItsMarks) {
   ASSERT_EQ(rig.drive->play(150, 150 + 75 * 60), DriveError::None);
   // Nobody listens: the reader fills the ring and then rests.
   int reads = 0;
-  waitUntil([&] {
-    reads = rig.faults->reads.load();
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    return rig.faults->reads.load() == reads;
-  });
+  eventually(
+      [&] {
+        reads = rig.faults->reads.load();
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        return rig.faults->reads.load() == reads;
+      },
+      3000, 1);
   EXPECT_GE(reads, 10);
   EXPECT_LE(reads, 14);  // 3 + 11 * 25 sectors fill 4 s, less than a chunk short
   // One second heard leaves three: above the low mark, nothing is read.
@@ -240,7 +242,7 @@ TEST(DigitalCdDrive, ReadsAheadInChunksBetweenItsMarks) {
   EXPECT_EQ(rig.faults->reads.load(), reads);
   // Below the low mark the reader tops the ring up again.
   rig.hear(75 * kSector + 10 * kSector);
-  EXPECT_TRUE(waitUntil([&] { return rig.faults->reads.load() >= reads + 7; }));
+  EXPECT_TRUE(eventually([&] { return rig.faults->reads.load() >= reads + 7; }, 3000, 1));
   EXPECT_EQ(rig.drive->status().audio, AudioStatus::Playing);
 }
 
@@ -251,7 +253,7 @@ TEST(DigitalCdDrive, NoCallWaitsForADiscRead) {
   rig.faults->readDelayMs = 2000;
   const int before = rig.faults->reads.load();
   rig.hear(160 * kSector);  // below the low mark: the reader starts a slow read
-  ASSERT_TRUE(waitUntil([&] { return rig.faults->reads.load() > before; }));
+  ASSERT_TRUE(eventually([&] { return rig.faults->reads.load() > before; }, 3000, 1));
   auto calls = std::async(std::launch::async, [&] {
     rig.drive->status();
     rig.drive->pause();
@@ -272,7 +274,7 @@ TEST(DigitalCdDrive, ATrayMoveDoesNotWaitOutTheRetriesOfABadPatch) {
   for (Lba lba = 160; lba < 300; ++lba) rig.faults->makeUnreadable(lba);
   rig.faults->readDelayMs = 30;  // a chunk of bad sectors now takes over two seconds
   ASSERT_EQ(rig.drive->play(150, 2400), DriveError::None);
-  ASSERT_TRUE(waitUntil([&] { return rig.faults->reads.load() >= 20; }));
+  ASSERT_TRUE(eventually([&] { return rig.faults->reads.load() >= 20; }, 3000, 1));
   auto open = std::async(std::launch::async, [&] { return rig.drive->openTray(); });
   ASSERT_EQ(open.wait_for(std::chrono::milliseconds(600)), std::future_status::ready);
   EXPECT_EQ(open.get(), DriveError::None);

@@ -9,6 +9,7 @@
 
 #include "tests/support/Sound.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Wait.h"
 #include "tools/testdisc/TestDisc.h"
 
 namespace tavrelo::testing {
@@ -45,24 +46,7 @@ class PrivateWorld {
   std::vector<std::unique_ptr<test::ScopedEnv>> saved_;
 };
 
-// Polls `done` every 10 ms for up to `ms`; true as soon as it holds.
-template <typename Pred>
-bool eventually(Pred done, int ms = 5000);
-
 // True when `pid`, a child (or an orphan this subreaper adopted), has ended.
 bool reaped(pid_t pid, int* status = nullptr);
 
 }  // namespace tavrelo::testing
-
-#include <chrono>
-#include <thread>
-
-template <typename Pred>
-bool tavrelo::testing::eventually(Pred done, int ms) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
