@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 
 #include "platform/os/Log.h"
 
@@ -151,7 +152,11 @@ std::optional<std::string> LookupWorker::fetchReply(const Job& job) {
             ")");
         return std::nullopt;
       }
-      return reply.body.empty() ? std::optional<std::string>("{}") : reply.body;
+      if (!nlohmann::json::accept(reply.body)) {
+        say("lookup of disc " + job.disc.id + ": the answer is not valid JSON");
+        return std::nullopt;
+      }
+      return reply.body;
     }
     if (reply.status == 404) {
       say("disc " + job.disc.id + " is not known to MusicBrainz");
