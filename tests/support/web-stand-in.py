@@ -7,7 +7,7 @@
 # for a path: a list of
 #   {"path": "/x", "status": 503, "headers": {"Retry-After": "1"}, "times": 1}
 #   {"path": "/x", "redirect": "/y"}   {"path": "/x", "hang": true}
-#   {"path": "/x", "body": "not json", "type": "text/plain"}
+#   {"path": "/x", "body": "not json", "type": "text/plain"}   {"path": "/x", "file": "a.json"}
 #   {"path": "/x", "bytes": 5000000}   (that many bytes of JSON-looking padding)
 # "path" may end in "*" to match a prefix; a rule with "times" is used that
 # many times. Every request is appended to FOLDER/requests as a JSON line:
@@ -71,7 +71,7 @@ class Handler(BaseHTTPRequestHandler):
             return self.answer(200, b"[" + b" " * rule["bytes"] + b"]")
         if "body" in rule:
             return self.answer(200, rule["body"].encode(), rule.get("type", "application/json"))
-        file = os.path.normpath(os.path.join(folder, url.path.lstrip("/")))
+        file = os.path.normpath(os.path.join(folder, rule.get("file", url.path).lstrip("/")))
         if not file.startswith(folder) or not os.path.isfile(file):
             return self.answer(404, b'{"error": "Not Found"}')
         with open(file, "rb") as f:
