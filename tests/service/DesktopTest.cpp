@@ -223,6 +223,7 @@ class DesktopTitles : public Desktop {
 };
 
 TEST_F(DesktopTitles, ADiscIsLookedUpOnceAgreedAndThenComesFromTheCache) {
+  std::filesystem::remove(os::settingsFile());  // not yet asked
   ASSERT_EQ(mci("seek cd to start\n"), "\n");
   EXPECT_TRUE(shows("metadata xesam:title", "Piste 1"));
   const auto cover = player("metadata mpris:artUrl");
