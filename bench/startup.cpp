@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,10 @@ int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "xcb", 1);
   ::setenv("XDG_RUNTIME_DIR", (folder / "xdg").c_str(), 1);
   ::setenv("TAVRELO2_DISC_IMAGES", disc.cue.c_str(), 1);
+  // The question about looking titles up, answered, so no box joins the window.
+  std::filesystem::create_directories(folder / "config/tavrelo2");
+  std::ofstream(folder / "config/tavrelo2/tavrelo2.conf") << "[titles]\nonline=false\n";
+  ::setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
 
   // The first start of the program also starts the drive service; it is
   // timed on its own, and the rounds after it find the service running.

@@ -10,6 +10,7 @@
 #include "platform/service/Protocol.h"
 #include "platform/service/ServiceLauncher.h"
 #include "platform/service/SleepGuard.h"
+#include "platform/service/TitleLookups.h"
 
 namespace tavrelo::service {
 namespace {
@@ -50,6 +51,7 @@ struct Desktop::Parts {
   DriveRoster roster;
   std::unique_ptr<MediaPlayer2> player;
   std::unique_ptr<SleepGuard> sleep;
+  TitleLookups titles;
   std::int64_t nextLook = -1;  // steady ms, -1 for never
 
   ~Parts() {
@@ -61,6 +63,7 @@ struct Desktop::Parts {
 
   // Publishes what changed, holds or lets go of the inhibitor, and plans the next look.
   void refresh(bool seeked = false) {
+    if (player) titles.look(roster);
     if (player) player->publish(seeked);
     bool playing = false;
     std::int64_t untilBoundary = kLookMs;
@@ -124,6 +127,9 @@ Desktop::Desktop(DesktopOptions options) : parts_(std::make_unique<Parts>()) {
     player.program = p.options.programFolder / "tavrelo2";
     player.instanceLock = p.options.runtimeFolder / "instance.lock";
     player.logFile = p.options.runtimeFolder / kLogName;
+    // Installed with the program (and copied beside the build's programs).
+    player.discPicture =
+        p.options.programFolder.parent_path() / "share/icons/hicolor/256x256/apps/tavrelo2.png";
     player.log = p.options.log;
     p.player = std::make_unique<MediaPlayer2>(p.session, p.roster, std::move(player));
     p.player->changed = [&p](bool seeked) { p.refresh(seeked); };
@@ -147,6 +153,7 @@ void Desktop::addDescriptors(std::vector<pollfd>& fds) const {
     const int events = sd_bus_get_events(bus);
     fds.push_back({sd_bus_get_fd(bus), static_cast<short>(events < 0 ? 0 : events), 0});
   }
+  parts_->titles.addDescriptors(fds);
 }
 
 int Desktop::timeoutMs() const {
@@ -161,6 +168,7 @@ void Desktop::dispatch() {
   Parts& p = *parts_;
   p.process(p.session, true);
   p.process(p.system, false);
+  if (p.titles.collect(p.roster)) p.refresh();
   if (p.nextLook >= 0 && nowMs() >= p.nextLook) p.refresh();
 }
 

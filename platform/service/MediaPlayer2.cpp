@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -85,6 +86,33 @@ Lba audioRunEnd(const drive::Toc& toc, Lba from) {
     if (t.number > holder && !t.audio) return toc.trackEnd(t.number - 1);
   }
   return toc.leadOut;
+}
+
+// The found titles of track `t`: the n-th audio track has the n-th found
+// name; nullptr when the lookup named fewer tracks.
+const titles::DiscTitles::Track* foundFor(const drive::Toc& toc, const disc::Track& t,
+                                          const titles::DiscTitles& found) {
+  std::size_t index = 0;
+  for (const disc::Track& other : toc.tracks) {
+    if (other.number == t.number) break;
+    if (other.audio) ++index;
+  }
+  return index < found.tracks.size() ? &found.tracks[index] : nullptr;
+}
+
+// "file:///home/a%20b/c.jpg": every byte but letters, digits and -._~/ escaped.
+std::string fileUrl(const std::filesystem::path& file) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (const char c : file.string()) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) != 0 || std::strchr("-._~/", c) != nullptr) {
+      url += c;
+    } else {
+      url += {'%', kHex[byte >> 4], kHex[byte & 15]};
+    }
+  }
+  return url;
 }
 
 int appendVariant(sd_bus_message* m, const char* key, char type, const void* value) {
@@ -227,7 +255,8 @@ MediaPlayer2::Shown MediaPlayer2::shownOf(const View& view) const {
   if (view.track != nullptr) {
     shown.track = std::to_string(reinterpret_cast<std::uintptr_t>(view.known)) + "/" +
                   std::to_string(view.status.mediaGeneration) + "/" +
-                  std::to_string(view.track->number);
+                  std::to_string(view.track->number) + "/" +
+                  std::to_string(view.known->titlesSerial);
   }
   return shown;
 }
@@ -313,13 +342,27 @@ int MediaPlayer2::appendMetadata(sd_bus_message* m, const View& view) {
   const disc::Track& t = *view.track;
   const std::string id = trackPath(t.number);
   const std::int64_t length = micros(view.toc->trackEnd(t.number) - t.start);
-  const std::string title =
-      validUtf8(t.title.empty() ? "Piste " + std::to_string(t.number) : t.title);
+  // The disc's own titles first; what a lookup found fills the gaps.
+  const titles::DiscTitles none;
+  const titles::DiscTitles& found = view.known->found ? *view.known->found : none;
+  const titles::DiscTitles::Track* foundTrack = foundFor(*view.toc, t, found);
+  const auto pick = [](const std::string& own, const std::string& looked, std::string fallback) {
+    return validUtf8(!own.empty() ? own : !looked.empty() ? looked : fallback);
+  };
+  const std::string title = pick(t.title, foundTrack ? foundTrack->title : std::string(),
+                                 "Piste " + std::to_string(t.number));
   const std::string& label = view.known->label;
-  const std::string album = validUtf8(!view.toc->album.empty() ? view.toc->album
-                                      : label.empty()          ? "CD Audio"
-                                                               : "CD Audio (" + label + ")");
-  const std::string artist = validUtf8(t.performer.empty() ? view.toc->performer : t.performer);
+  const std::string album =
+      pick(view.toc->album, found.album, label.empty() ? "CD Audio" : "CD Audio (" + label + ")");
+  const std::string albumArtist = pick(view.toc->performer, found.albumArtist, "");
+  const std::string artist =
+      pick(t.performer.empty() ? view.toc->performer : t.performer,
+           foundTrack && !foundTrack->artist.empty() ? foundTrack->artist : found.albumArtist, "");
+  const std::filesystem::path& cover =
+      !view.known->cover.empty() ? view.known->cover : options_.discPicture;
+  std::error_code missing;
+  const std::string art =
+      !cover.empty() && std::filesystem::exists(cover, missing) ? fileUrl(cover) : std::string();
   const std::int32_t number = t.number;
   r = appendVariant(m, "mpris:trackid", 'o', id.c_str());
   if (r >= 0) r = appendVariant(m, "mpris:length", 'x', &length);
@@ -329,6 +372,10 @@ int MediaPlayer2::appendMetadata(sd_bus_message* m, const View& view) {
   if (r >= 0 && !artist.empty()) {
     r = sd_bus_message_append(m, "{sv}", "xesam:artist", "as", 1, artist.c_str());
   }
+  if (r >= 0 && !albumArtist.empty()) {
+    r = sd_bus_message_append(m, "{sv}", "xesam:albumArtist", "as", 1, albumArtist.c_str());
+  }
+  if (r >= 0 && !art.empty()) r = appendVariant(m, "mpris:artUrl", 's', art.c_str());
   return r < 0 ? r : sd_bus_message_close_container(m);
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/drive/CdDrive.h"
+#include "platform/titles/ReplyTitles.h"
 
 namespace tavrelo::service {
 
@@ -27,6 +28,13 @@ struct KnownDrive {
   std::uint64_t lastUse = 0;  // larger is more recent
   std::uint64_t tocGeneration = 0;
   std::optional<drive::Toc> toc;  // for tocGeneration; empty when unreadable
+  // Titles found on the Internet for the disc of tocGeneration; they fill
+  // only what the TOC's own titles leave empty.
+  std::uint64_t titlesFor = 0;  // tocGeneration + 1 when they were sought; 0 with no disc
+  std::uint64_t titlesTicket = 0;
+  std::optional<titles::DiscTitles> found;
+  std::filesystem::path cover;
+  std::uint64_t titlesSerial = 0;  // changes with what the desktop must be shown again
 
   // The TOC of the disc `status` describes, read once per disc.
   const drive::Toc* tocFor(const drive::DriveStatus& status);
@@ -48,6 +56,7 @@ struct MediaPlayerOptions {
   std::filesystem::path program;       // Raise starts it
   std::filesystem::path instanceLock;  // holds the window's pid, for Quit
   std::filesystem::path logFile;       // the window's output goes there
+  std::filesystem::path discPicture;   // the cover of a disc without one; may be missing
   std::function<void(const std::string&)> log;
 };
 

@@ -17,6 +17,9 @@ class Desktop {
   // meanings (0: OK only; 64: information icon and OK). Lines are split on a
   // lone carriage return. The caller has already resolved an empty title.
   virtual void showMessage(const std::string& text, int style, const std::string& title) = 0;
+  // Modal, with a question mark and the buttons "Oui" and "Non" (Windows'
+  // style 36); true for "Oui". Closing the box answers "Non".
+  virtual bool askYesNo(const std::string& text, const std::string& title) = 0;
 
   // Starts `program` (a path, or a name looked up on PATH) with `args` in
   // `directory` (empty: the current one), detached (os::spawnDetached).

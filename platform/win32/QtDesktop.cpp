@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QString>
 
@@ -33,6 +34,17 @@ class QtDesktop final : public Desktop {
     // The texts are the program's own words, never markup.
     box.setTextFormat(Qt::PlainText);
     box.exec();
+  }
+
+  bool askYesNo(const std::string& text, const std::string& title) override {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return false;
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title), linesFromWindows(text),
+                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Oui"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Non"));
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
   }
 
   std::int64_t startProcess(const std::string& program, const std::vector<std::string>& args,

@@ -5,8 +5,11 @@
 
 #include <cstdio>
 #include <fstream>
+#include <thread>
 
+#include "platform/os/Settings.h"
 #include "tests/service/ServiceHarness.h"
+#include "tests/support/WebStandIn.h"
 
 namespace tavrelo::servicetest {
 namespace {
@@ -184,6 +187,92 @@ TEST_F(Desktop, RaiseStartsTheProgramBesideTheServiceAndQuitEndsItsWindowAndTheD
   EXPECT_TRUE(eventually([&] { return reaped(pid, &status); }));
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
   EXPECT_EQ(mci("status cd mode\\n"), "stopped\n");
+}
+
+class DesktopTitles : public Desktop {
+ protected:
+  void SetUp() override {
+    Desktop::SetUp();
+    std::ifstream in(std::string(TAVRELO_REPLIES) + "/two-discs.json");
+    web_.serve("disc.json", std::string(std::istreambuf_iterator<char>(in), {}));
+    web_.serve("cover.jpg", "\xff\xd8\xff\xe0 a picture");
+    web_.rules(R"([{"path": "/ws/2/discid/*", "file": "disc.json"},
+                   {"path": "/release/*", "redirect": "/cover.jpg"}])");
+    world_.setenv("TAVRELO2_MUSICBRAINZ_URL", web_.url());
+    world_.setenv("TAVRELO2_COVERART_URL", web_.url());
+    // The sheet names its first track: a lookup must not rename it.
+    std::ifstream sheet(disc_.cue);
+    std::string text(std::istreambuf_iterator<char>(sheet), {});
+    text.replace(text.find("TRACK 01 AUDIO\n"), 15, "TRACK 01 AUDIO\n    TITLE \"À moi\"\n");
+    std::ofstream(disc_.cue) << text;
+  }
+  void agree(const char* online) {
+    std::string error;
+    ASSERT_TRUE(os::writeSetting("titles", "online", online, error)) << error;
+  }
+  // Takes the disc out and puts it back: a new disc for the service.
+  void reinsert() {
+    ASSERT_EQ(mci("set cd door open wait\nset cd door closed wait\nseek cd to start\n"), "\n\n\n");
+  }
+  std::string titles() {
+    return player("metadata --format '{{xesam:title}}|{{artist}}|{{album}}|{{xesam:albumArtist}}'");
+  }
+  std::size_t discRequests() {
+    std::size_t count = 0;
+    for (const std::string& r : web_.requests())
+      count += r.find("/ws/2/discid/") != std::string::npos;
+    return count;
+  }
+
+  testing::WebStandIn web_;
+};
+
+TEST_F(DesktopTitles, ADiscIsLookedUpOnceAgreedAndThenComesFromTheCache) {
+  std::filesystem::remove(os::settingsFile());  // not yet asked
+  ASSERT_EQ(mci("seek cd to start\n"), "\n");
+  EXPECT_TRUE(shows("metadata xesam:title", "À moi"));
+  const auto cover = player("metadata mpris:artUrl");
+  EXPECT_NE(cover.find("file://"), std::string::npos) << "the generic disc picture";
+  agree("false");
+  reinsert();
+  std::this_thread::sleep_for(
+      std::chrono::milliseconds(1500));  // a look at the drive is due each second
+  EXPECT_EQ(discRequests(), 0u) << "not agreed: nothing leaves the machine";
+
+  agree("true");
+  reinsert();
+  EXPECT_TRUE(eventually(
+      [&] {
+        return titles() ==
+               "À moi|Sœurs Piaf feat. Yves|Le Coffret – En public|Sœurs Piaf & "
+               "Orchestre\n";
+      },
+      5000));
+  EXPECT_TRUE(shows(
+      "metadata mpris:artUrl",
+      "file://" + (dir_.path() / "cache/tavrelo2/11111111-2222-3333-4444-555555555555-front.jpg")
+                      .string()));
+  player("next");
+  EXPECT_TRUE(shows("metadata xesam:title", "Milord"));
+  EXPECT_EQ(discRequests(), 1u);
+
+  reinsert();  // the same disc again: from the cache
+  EXPECT_TRUE(shows("metadata xesam:album", "Le Coffret – En public"));
+  EXPECT_EQ(discRequests(), 1u);
+}
+
+TEST_F(DesktopTitles, AHangingServerHoldsUpNoButtonAndNotTheServiceEnd) {
+  web_.rules(R"([{"path": "/ws/2/discid/*", "hang": true}])");
+  agree("true");
+  ASSERT_EQ(mci("play cd\n"), "\n");
+  ASSERT_TRUE(eventually([&] { return discRequests() == 1; }));
+  EXPECT_EQ(mci("pause cd\nstatus cd mode\nplay cd\nstatus cd mode\n"), "\npaused\n\nplaying\n");
+  player("next");
+  EXPECT_TRUE(shows("metadata xesam:title", "Piste 2"));
+  const pid_t pid = servicePid();
+  ASSERT_GT(pid, 0);
+  ::kill(pid, SIGTERM);
+  EXPECT_TRUE(eventually([&] { return reaped(pid); }, 3000)) << "well before the 15 s timeout";
 }
 
 }  // namespace

@@ -35,6 +35,14 @@ PrivateWorld::PrivateWorld(int tracks, int seconds, bool withSound) : runtime(di
   // No bus unless a test brings its own: the user's desktop never sees a test's service.
   setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir.path().string() + "/no-bus");
   setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir.path().string() + "/no-bus");
+  // Nor its settings or its cache, and no test reaches the Internet. The
+  // window's question about looking titles up is answered: no.
+  setenv("XDG_CONFIG_HOME", (dir.path() / "config").string());
+  std::filesystem::create_directories(dir.path() / "config/tavrelo2");
+  std::ofstream(dir.path() / "config/tavrelo2/tavrelo2.conf") << "[titles]\nonline=false\n";
+  setenv("XDG_CACHE_HOME", (dir.path() / "cache").string());
+  setenv("TAVRELO2_MUSICBRAINZ_URL", "http://127.0.0.1:9");
+  setenv("TAVRELO2_COVERART_URL", "http://127.0.0.1:9");
   const char* path = std::getenv("PATH");
   setenv("PATH", std::string(TAVRELO_SERVICE_BIN_DIR) + ":" + (path ? path : "/usr/bin:/bin"));
 }

@@ -39,9 +39,15 @@ class RecordingDesktop final : public win32::Desktop {
 
   std::vector<Message> messages;
   std::vector<Start> starts;
+  std::vector<Message> questions;  // style 36
+  bool answer = true;              // what askYesNo answers
 
   void showMessage(const std::string& text, int style, const std::string& title) override {
     messages.push_back({text, style, title});
+  }
+  bool askYesNo(const std::string& text, const std::string& title) override {
+    questions.push_back({text, 36, title});
+    return answer;
   }
   std::int64_t startProcess(const std::string& program, const std::vector<std::string>& args,
                             const std::string& directory) override {

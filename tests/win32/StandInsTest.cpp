@@ -14,11 +14,17 @@
 #include <stdexcept>
 
 #include "platform/os/LockFile.h"
+#include "platform/os/Settings.h"
 #include "platform/win32/Desktop.h"
 #include "platform/win32/LogicalDrives.h"
 #include "platform/win32/MciChannel.h"
+#include "platform/win32/TitlesConsent.h"
 #include "platform/win32/Win32Api.h"
 #include "tests/player/RecordingMciChannel.h"
+#include "tests/support/FakeCdDrive.h"
+#include "tests/support/ManualClock.h"
+#include "tests/support/RecordingDesktop.h"
+#include "tests/support/TempDir.h"
 
 namespace tavrelo::win32 {
 namespace {
@@ -158,6 +164,46 @@ TEST(InstanceLock, IsHeldOnceFreedWithItsOwnerAndNeverFollowsALink) {
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(std::filesystem::exists(dir / "elsewhere"));
   EXPECT_EQ(os::lockFile(dir / "no" / "such.lock", first, error), os::LockOutcome::Failed);
+}
+
+class OneDrive final : public mci::DriveDirectory {
+ public:
+  std::shared_ptr<drive::CdDrive> cdDrive(char) override { return fake; }
+  std::vector<char> cdDriveLetters() override { return {'D'}; }
+  std::shared_ptr<testing::FakeCdDrive> fake;
+};
+
+// Asked once per process: the cases that must not ask come first.
+TEST(TitlesConsent, AsksOnceForADiscWithoutTitlesWhileTheSettingIsUnset) {
+  const test::TempDir config;
+  const test::ScopedEnv home("XDG_CONFIG_HOME", config.path().string());
+  testing::RecordingDesktop desktop;
+  testing::ManualClock clock;
+  disc::Toc named{{{1, 150, true, 1, "Une", ""}, {2, 9000, false, 2}}, 20000, "Album"};
+  disc::Toc bare{{{1, 150}, {2, 9000}}, 20000};
+  auto directory = std::make_shared<OneDrive>();
+  directory->fake = std::make_shared<testing::FakeCdDrive>(clock, named);
+  TitlesConsentDirectory consent(directory);
+  const auto read = [&] {
+    disc::Toc toc;
+    EXPECT_EQ(consent.cdDrive('D')->readToc(toc), drive::DriveError::None);
+    QCoreApplication::processEvents();
+  };
+  EXPECT_EQ(consent.cdDrive('D'), consent.cdDrive('D'));
+  read();  // titled
+  std::string error;
+  ASSERT_TRUE(os::writeSetting("titles", "online", "false", error));
+  directory->fake->insertDisc(bare);
+  read();  // already answered
+  EXPECT_TRUE(desktop.questions.empty());
+
+  std::filesystem::remove(os::settingsFile());
+  read();
+  read();
+  ASSERT_EQ(desktop.questions.size(), 1u);
+  EXPECT_EQ(desktop.questions[0].text, kTitlesQuestion);
+  EXPECT_EQ(desktop.questions[0].title, "Tavrelo2");
+  EXPECT_EQ(os::readSetting("titles", "online"), "true");
 }
 
 }  // namespace
