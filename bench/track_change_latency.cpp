@@ -6,7 +6,8 @@
 // track, the previous one and one three tracks on; then the drive commands
 // and READ CDs of a minute of play that crosses one track change, and the
 // resident memory. Run by bench/track-change-latency.
-//   track_change_latency [RUNS] [SEEK_MS]      (defaults: 6, 300)
+// HEAD_SECONDS 0 keeps no track heads, as the engine did before it could.
+//   track_change_latency [RUNS] [SEEK_MS] [HEAD_SECONDS]     (defaults: 6, 300, 3)
 #include <stdlib.h>
 
 #include <algorithm>
@@ -66,6 +67,7 @@ long residentKb() {
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 6;
   const int seekMs = argc > 2 ? std::atoi(argv[2]) : 300;
+  const int headSeconds = argc > 3 ? std::atoi(argv[3]) : drive::EngineOptions{}.headSeconds;
   bench::BenchImage image(8, 60);
   const std::filesystem::path folder = image.disc.cue.parent_path() / "drives";
   ::setenv("TAVRELO_EMULATED_CDROM", folder.c_str(), 1);
@@ -77,7 +79,8 @@ int main(int argc, char** argv) {
   });
   auto pulse = std::make_unique<audio::PulseSink>();
   audio::PulseSink& sink = *pulse;
-  drive::DigitalCdDrive cd(disc::openPhysicalDrive("/dev/sr0"), std::move(pulse));
+  drive::DigitalCdDrive cd(disc::openPhysicalDrive("/dev/sr0"), std::move(pulse),
+                           drive::EngineOptions{.headSeconds = headSeconds});
   if (!bench::waitForServer(sink)) {
     std::fprintf(stderr, "track_change_latency: no sound server (PULSE_SERVER)\n");
     return 1;
