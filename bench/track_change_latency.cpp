@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,19 +88,22 @@ int main(int argc, char** argv) {
   }
   const disc::Toc& toc = image.disc.toc;
 
-  // From track 3: next (4), previous (3), far (6), each after 5 s of play.
+  // From track 3: next (4), previous (3), far (6), each after 4 to 6 s of
+  // play, so the commands fall at every point of the reader's bursts.
+  std::mt19937 random(21);
+  std::uniform_int_distribution<int> restMs(4000, 6000);
   std::map<std::string, std::vector<double>> times;
   const std::pair<const char*, int> steps[] = {{"next", 4}, {"previous", 3}, {"far", 6}};
   for (int run = 1; run <= runs; ++run) {
     playFrom(cd, toc, 3);
-    sleepMs(5000);
+    sleepMs(restMs(random));
     std::printf("run %d", run);
     for (const auto& [name, track] : steps) {
       const double ms = playFrom(cd, toc, track);
       times[name].push_back(ms);
       std::printf("  %s %.1f ms", name, ms);
       std::fflush(stdout);
-      sleepMs(5000);
+      sleepMs(restMs(random));
     }
     std::printf("\n");
   }

@@ -525,7 +525,7 @@ void DigitalCdDrive::wantHeadsLocked() {
 bool DigitalCdDrive::nextHeadJobLocked(ReadJob& job) {
   if (!keepHeads_ || audio_ != AudioStatus::Playing || readDone_ || filling_) return false;
   wantHeadsLocked();
-  const auto read = heads_.nextRead(options_.chunkSectors);
+  const auto read = heads_.nextRead(options_.headChunkSectors);
   if (!read) return false;
   job = ReadJob{.serial = serial_,
                 .lba = read->lba,

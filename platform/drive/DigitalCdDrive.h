@@ -36,8 +36,11 @@ struct EngineOptions {
   int mediaPollMs = 300;
   // On a source that seeks slowly, the first seconds of the tracks before and
   // after the one heard are kept, so a play from either sounds at once; they
-  // are read in steady chunks while the ring is full. 0: none.
+  // are read while the ring is full, in reads of `headChunkSectors`: longer
+  // than the steady ones, as each read is a drive command, but short enough
+  // that a play arriving meanwhile waits little. 0: none.
   int headSeconds = 3;
+  int headChunkSectors = 75;
   Clock* clock = nullptr;  // null: the system clock
 };
 
