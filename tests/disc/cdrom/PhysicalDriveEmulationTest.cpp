@@ -298,11 +298,11 @@ TEST_F(EmulatedCdrom, APlayFromTheNextTrackSoundsFromMemoryAndGoesOnAsTheDisc) {
     const Lba end = c.toTrackEnd ? disc.toc.trackEnd(2) : disc.toc.leadOut;
     ASSERT_EQ(engine.cd->play(track2, end), DriveError::None);
     const std::size_t before = engine.sink->captured().size();
-    if (c.fromMemory) {
-      const int sectors = std::min<int>(kHead, end - track2);
+    if (c.fromMemory) {  // all but the head's last sector, heard before the drive could seek
+      const int sectors = std::min<int>(kHead, end - track2) - 1;
       EXPECT_EQ(engine.sink->advance(sectors * disc::kStereoFramesPerSector),
                 sectors * disc::kStereoFramesPerSector);
-      EXPECT_EQ(engine.cd->status().position, std::min(track2 + sectors, end - 1));
+      EXPECT_EQ(engine.cd->status().position, track2 + sectors);
     }
     if (c.afterPlay) c.afterPlay(drive_);
     ASSERT_TRUE(eventually(
