@@ -74,6 +74,9 @@ class DiscSource {
   // In "x" (1x = 75 sectors a second); 0 restores the drive's own choice.
   // Sources without a motor ignore it.
   virtual void setReadSpeed(int /*speed*/) {}
+  // Whether moving to another place on the disc takes long (a drive's head
+  // travels for a few hundred milliseconds); a file is read anywhere at once.
+  virtual bool seeksSlowly() const { return false; }
 };
 
 }  // namespace tavrelo::disc

@@ -292,6 +292,8 @@ class PhysicalDrive final : public DiscSource {
     applySpeed();
   }
 
+  bool seeksSlowly() const override { return true; }
+
  private:
   // libcdio caches the TOC in its handle: a new disc needs a new handle.
   CdIo_t* handle() {

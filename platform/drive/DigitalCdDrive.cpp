@@ -38,7 +38,8 @@ DigitalCdDrive::DigitalCdDrive(std::unique_ptr<disc::DiscSource> source,
       options_(std::move(options)),
       clock_(options_.clock != nullptr ? *options_.clock : systemClock()),
       ring_(secondsToBytes(std::max(options_.ringSeconds, 1)),
-            secondsToBytes(options_.lowMarkSeconds), [this] { wakeReader_.notify_all(); }) {
+            secondsToBytes(options_.lowMarkSeconds), [this] { wakeReader_.notify_all(); }),
+      keepHeads_(source_->seeksSlowly() && options_.headSeconds > 0) {
   MediaSnapshot media;
   {
     std::lock_guard sourceLock(sourceMutex_);
@@ -142,6 +143,7 @@ DriveError DigitalCdDrive::play(Lba from, Lba to) {
     filling_ = true;
     readFailure_.clear();
     audio_ = AudioStatus::Playing;
+    spliceHeadLocked();
     sink_->start(ring_, false);
   }
   wakeReader_.notify_all();
@@ -198,6 +200,7 @@ DriveError DigitalCdDrive::openTray() {
     stopSoundLocked();
     audio_ = AudioStatus::Stopped;
     ++mediaEpoch_;
+    heads_.clear();
   }
   return moveTray(&disc::DiscSource::eject, "the tray did not open: ");
 }
@@ -276,6 +279,7 @@ void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
   trayOpen_ = media.state == disc::MediaState::TrayOpen;
   generation_ = media.generation;
   if (!changed) return;
+  heads_.clear();
   if (audio_ == AudioStatus::Playing || audio_ == AudioStatus::Paused) {
     stopSoundLocked();
     audio_ = present ? AudioStatus::Stopped : AudioStatus::Error;
@@ -381,6 +385,12 @@ void DigitalCdDrive::run() {
       lock.lock();
       continue;
     }
+    if (nextHeadJobLocked(job)) {
+      lock.unlock();
+      readHead(job);
+      lock.lock();
+      continue;
+    }
     const bool playing = audio_ == AudioStatus::Playing;
     if (const auto restMs = restMsLocked()) {
       wakeReader_.wait_for(lock, std::chrono::milliseconds(*restMs));
@@ -435,6 +445,8 @@ bool DigitalCdDrive::nextJobLocked(ReadJob& job) {
   job.serial = serial_;
   job.lba = readNext_;
   job.count = std::max(1, std::min(chunk, playTo_ - readNext_));
+  job.generation = generation_;
+  job.head.reset();
   return true;
 }
 
@@ -467,17 +479,113 @@ void DigitalCdDrive::readJob(const ReadJob& job) {
     case ReadOutcome::Read:
       break;
   }
+  std::optional<Lba> headDone;
   {
     std::lock_guard lock(mutex_);
     if (job.serial != serial_) return;  // a newer play cleared the ring meanwhile
-    ring_.push({buffer.data(), static_cast<std::size_t>(result.sectors) * kSectorBytes});
+    const std::span<const std::uint8_t> sound{
+        buffer.data(), static_cast<std::size_t>(result.sectors) * kSectorBytes};
+    ring_.push(sound);
     readNext_ = job.lba + result.sectors;
     if (readNext_ >= playTo_ || result.sectors < job.count) {
       readDone_ = true;
       ring_.closeInput();
     }
+    if (keepHeads_ && result.clean) {
+      // A track played from its start keeps its head for nothing.
+      wantHeadsLocked();
+      headDone = heads_.store(job.generation, job.lba, sound);
+    }
   }
   sink_->wake();
+  if (headDone) confirmHead(*headDone, job.generation);
+}
+
+// ---- track heads ----
+
+void DigitalCdDrive::wantHeadsLocked() {
+  if (!mediaPresent_ || toc_.empty()) return;
+  const bool sounding = audio_ == AudioStatus::Playing || audio_ == AudioStatus::Paused;
+  const int heard = toc_.trackAt(sounding ? heardLbaLocked() : position_);
+  const int length = options_.headSeconds * disc::kFramesPerSecond;
+  std::vector<TrackHeads::Wanted> wanted;
+  // Next before previous; the one heard only as the ordinary reads pass it.
+  const std::pair<int, bool> tracks[] = {{heard + 1, true}, {heard - 1, true}, {heard, false}};
+  for (const auto& [number, fetch] : tracks) {
+    const disc::Track* track = toc_.find(number);
+    if (track == nullptr || !track->audio) continue;
+    const int sectors = std::min(length, toc_.trackEnd(number) - track->start);
+    if (sectors > 0) wanted.push_back({track->start, sectors, fetch});
+  }
+  heads_.keepOnly(generation_, wanted);
+}
+
+// Only while the ring is full, within the burst that filled it: the drive is
+// spinning at its quiet speed anyway, and the listener has seconds in hand.
+bool DigitalCdDrive::nextHeadJobLocked(ReadJob& job) {
+  if (!keepHeads_ || audio_ != AudioStatus::Playing || readDone_ || filling_) return false;
+  wantHeadsLocked();
+  const auto read = heads_.nextRead(options_.headChunkSectors);
+  if (!read) return false;
+  job = ReadJob{.serial = serial_,
+                .lba = read->lba,
+                .count = read->count,
+                .generation = generation_,
+                .head = read->head};
+  return true;
+}
+
+// One attempt and no retries: a head that does not read cleanly is not kept,
+// and a play from its track reads the disc as any other play does.
+void DigitalCdDrive::readHead(const ReadJob& job) {
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(job.count) * kSectorBytes);
+  Attempt got;
+  {
+    std::lock_guard sourceLock(sourceMutex_);
+    got = attempt(job.lba, job.count, buffer.data());
+  }
+  std::optional<Lba> done;
+  {
+    std::lock_guard lock(mutex_);
+    if (!got.read || got.sectors < job.count) {
+      heads_.fail(*job.head);
+      return;
+    }
+    done = heads_.store(job.generation, job.lba, buffer);
+  }
+  if (done) confirmHead(*done, job.generation);
+}
+
+// The disc may have been swapped while the head was read, before the next
+// media poll would tell.
+void DigitalCdDrive::confirmHead(Lba start, std::uint64_t generation) {
+  bool same = false;
+  {
+    std::lock_guard sourceLock(sourceMutex_);
+    try {
+      same = source_->mediaGeneration() == generation;
+    } catch (const std::exception&) {
+      same = false;
+    }
+  }
+  std::lock_guard lock(mutex_);
+  heads_.confirm(start, same && generation == generation_);
+}
+
+void DigitalCdDrive::spliceHeadLocked() {
+  if (!keepHeads_) return;
+  const std::span<const std::uint8_t> head = heads_.at(generation_, playFrom_);
+  if (head.empty()) return;
+  const std::size_t wanted =
+      std::min<std::size_t>(playTo_ - playFrom_, ring_.capacity() / kSectorBytes) * kSectorBytes;
+  const std::size_t pushed = ring_.push(head.first(std::min(head.size(), wanted)));
+  // Whole sectors only, so the drive's reads continue at a sector boundary.
+  const auto sectors = static_cast<Lba>(pushed / kSectorBytes);
+  readNext_ = playFrom_ + sectors;
+  if (readNext_ >= playTo_) {
+    readDone_ = true;
+    ring_.closeInput();
+  }
 }
 
 DigitalCdDrive::Attempt DigitalCdDrive::attempt(Lba lba, int count, std::uint8_t* out) {
@@ -529,7 +637,7 @@ DigitalCdDrive::ReadResult DigitalCdDrive::readChunk(const ReadJob& job, std::ui
                  std::to_string(unreadableRun_) + " unreadable sectors");
     }
     unreadableRun_ = 0;
-    return {ReadOutcome::Read, whole.sectors, {}};
+    return {ReadOutcome::Read, whole.sectors, {}, true};
   }
   if (auto ended = endsTheRead(whole)) return *ended;
   if (deep()) {

@@ -15,6 +15,7 @@
 #include "platform/drive/CdDrive.h"
 #include "platform/drive/Clock.h"
 #include "platform/drive/SampleRing.h"
+#include "platform/drive/TrackHeads.h"
 
 namespace tavrelo::drive {
 
@@ -33,6 +34,13 @@ struct EngineOptions {
   // How often an idle reader asks the source about its tray; 0 for a source
   // that changes only through this drive (a disc image), which is never asked.
   int mediaPollMs = 300;
+  // On a source that seeks slowly, the first seconds of the tracks before and
+  // after the one heard are kept, so a play from either sounds at once; they
+  // are read while the ring is full, in reads of `headChunkSectors`: longer
+  // than the steady ones, as each read is a drive command, but short enough
+  // that a play arriving meanwhile waits little. 0: none.
+  int headSeconds = 3;
+  int headChunkSectors = 75;
   Clock* clock = nullptr;  // null: the system clock
 };
 
@@ -82,6 +90,8 @@ class DigitalCdDrive final : public CdDrive {
     std::uint64_t serial = 0;
     Lba lba = 0;
     int count = 0;
+    std::uint64_t generation = 0;  // the disc it reads
+    std::optional<Lba> head;       // the track head it fetches, if that is what it does
   };
   struct MediaSnapshot {
     disc::MediaState state = disc::MediaState::NoDisc;
@@ -101,6 +111,7 @@ class DigitalCdDrive final : public CdDrive {
     ReadOutcome outcome = ReadOutcome::Read;
     int sectors = 0;
     std::string why;
+    bool clean = false;  // read at the first attempt, every sector as on the disc
   };
   // One command to the source: the sectors read, or why none were.
   struct Attempt {
@@ -113,6 +124,14 @@ class DigitalCdDrive final : public CdDrive {
   void run();
   bool nextJobLocked(ReadJob& job);
   void readJob(const ReadJob& job);
+  // Track heads: which to keep, the next to fetch, a fetch, and the check that
+  // a completed one is of the disc still in the drive.
+  void wantHeadsLocked();
+  bool nextHeadJobLocked(ReadJob& job);
+  void readHead(const ReadJob& job);
+  void confirmHead(Lba start, std::uint64_t generation);
+  // Starts the play's sound from a kept head, if there is one for its start.
+  void spliceHeadLocked();
   // Reads a job; unreadable sectors become silence. An isolated bad sector
   // costs three failed commands: the chunk's, then its own and one retry.
   ReadResult readChunk(const ReadJob& job, std::uint8_t* out);
@@ -140,6 +159,7 @@ class DigitalCdDrive final : public CdDrive {
   const EngineOptions options_;
   Clock& clock_;
   SampleRing ring_;
+  const bool keepHeads_;
 
   // Guards every member below; never held while reading the disc.
   std::mutex mutex_;
@@ -162,6 +182,7 @@ class DigitalCdDrive final : public CdDrive {
   Toc toc_;
   std::string lastError_;
   std::string readFailure_;  // why the current play's reading ended early
+  TrackHeads heads_;
 
   // Serialises every use of source_ (reads, polls, tray moves).
   std::mutex sourceMutex_;

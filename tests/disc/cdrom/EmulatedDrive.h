@@ -46,6 +46,14 @@ struct DriveState {
   std::vector<Lba> unreadable{};  // sectors failing with sense 3/11/05
   std::vector<pid_t> opens{};     // one per descriptor open since the drive was plugged in
   int readCommands = 0, failedReads = 0, lastReadTimeoutMs = -1;
+  int commands = 0;  // every ioctl the drive answered, reads included
+  // A slow mechanism, off unless asked for: a read that does not start where
+  // the last one ended first moves the head for `seekMs`, and with
+  // `timedReads` a read lasts as long as the disc turns under it at the
+  // selected speed (1x = 75 sectors a second; 0, the drive's own, is 24x).
+  int seekMs = 0;
+  bool timedReads = false;
+  Lba head = 0;  // where the last read ended
 };
 
 std::int64_t nowMs();

@@ -22,6 +22,7 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <utility>
 
 #include "tests/disc/cdrom/EmulatedDrive.h"
@@ -64,7 +65,8 @@ class Fields {
     all(s.node, s.aliases, s.plugged, s.denied, s.trayOpen, s.locked, s.mediaChanged, s.hasDisc,
         s.generation, s.readyAtMs, s.speed, s.disc.image, s.disc.toc.tracks, s.disc.toc.leadOut,
         s.disc.lastSession, s.disc.album, s.disc.performer, s.disc.titles, s.disc.performers,
-        s.unreadable, s.opens, s.readCommands, s.failedReads, s.lastReadTimeoutMs);
+        s.unreadable, s.opens, s.readCommands, s.failedReads, s.lastReadTimeoutMs, s.commands,
+        s.seekMs, s.timedReads, s.head);
   }
   template <typename... T>
   void all(T&... fields) {
@@ -169,6 +171,10 @@ int fail(cdrom_generic_command& cgc, int sense) {
   return EIO;
 }
 
+// How long the current thread's command keeps the drive busy; slept after
+// the state's lock is let go, so other processes can still look at the drive.
+thread_local std::int64_t busyMs = 0;
+
 std::uint32_t bigEndian(const unsigned char* bytes, int count) {
   std::uint32_t value = 0;
   for (int i = 0; i < count; ++i) value = value << 8 | bytes[i];
@@ -200,6 +206,9 @@ int readCd(DriveState& s, cdrom_generic_command& cgc) {
   if (cgc.buflen < static_cast<unsigned>(count) * disc::kSectorBytes) return EINVAL;
   ++s.readCommands;
   s.lastReadTimeoutMs = cgc.timeout;
+  if (s.seekMs > 0 && lba != s.head) busyMs += s.seekMs;
+  if (s.timedReads) busyMs += count * 1000 / (75 * (s.speed > 0 ? s.speed : 24));
+  s.head = lba + count;
   int sense = s.trayOpen || !s.hasDisc ? 0x023A00 : nowMs() < s.readyAtMs ? 0x020401 : 0;
   for (int i = 0; i < count && sense == 0; ++i) sense = senseFor(s, lba + i);
   const int fd = sense == 0 ? ::open(s.disc.image.c_str(), O_RDONLY | O_CLOEXEC) : -1;
@@ -308,6 +317,7 @@ void putAddress(cdrom_addr& addr, std::uint8_t format, Lba lba) {
 // What the request returns, or minus its errno, as kernel drivers answer.
 int answer(DriveState& s, int generation, unsigned long request, void* arg) {
   if (!s.plugged || generation != s.generation) return -ENODEV;
+  ++s.commands;
   // Tray and media requests that need a disc.
   const int noDisc = s.trayOpen || !s.hasDisc ? ENOMEDIUM : nowMs() < s.readyAtMs ? EIO : 0;
   const disc::Toc& toc = s.disc.toc;
@@ -485,6 +495,7 @@ int ioctl(int fd, unsigned long request, ...) noexcept {
     result = answer(s, *generation, request, arg);
     return true;
   });
+  if (busyMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(std::exchange(busyMs, 0)));
   if (result >= 0) return result;
   errno = -result;
   return -1;

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <thread>
 
 #include "platform/audio/NullSink.h"
 #include "platform/disc/PhysicalDrive.h"
@@ -45,16 +48,15 @@ class EmulatedCdrom : public servicetest::ServiceHarness {
   // The drive engine on /dev/sr0, as the service makes it, with a
   // hand-driven sink and its log kept.
   struct Engine {
-    Engine() {
+    explicit Engine(drive::EngineOptions options = {.mediaPollMs = 50}) {
       os::setLogSink([this](const std::string& line) {
         std::lock_guard lock(mutex);
         lines += line + "\n";
       });
-      auto owned = std::make_unique<audio::NullSink>();
+      auto owned = std::make_unique<audio::NullSink>(true);
       sink = owned.get();
       cd = std::make_unique<drive::DigitalCdDrive>(disc::openPhysicalDrive("/dev/sr0"),
-                                                   std::move(owned),
-                                                   drive::EngineOptions{.mediaPollMs = 50});
+                                                   std::move(owned), options);
     }
     ~Engine() { os::setLogSink({}); }
     std::string log() {
@@ -206,6 +208,122 @@ TEST_F(EmulatedCdrom, OneBadSectorCostsThreeFailedCommandsAndTheLogSaysWhich) {
   EXPECT_EQ(drive_.state().lastReadTimeoutMs, 10000);
   EXPECT_NE(engine.log().find("sector 1000: unreadable (sense 3/11/05)"), std::string::npos)
       << engine.log();
+}
+
+// A drive whose head takes 400 ms to move and whose reads take as long as
+// the disc turns at 4x. While track 1 plays, the first three seconds of
+// track 2 are read into memory; a play from track 2 then sounds at once and
+// the drive's reads follow on. Whatever goes wrong around that, what is
+// heard is the disc in the drive from track 2 on, without a gap or a
+// repeat, as far as it goes, and the position never runs ahead of it.
+TEST_F(EmulatedCdrom, APlayFromTheNextTrackSoundsFromMemoryAndGoesOnAsTheDisc) {
+  constexpr int kHead = 3 * disc::kFramesPerSecond;
+  const auto twoTracksAndAShortOne = [&](int shortSeconds) {
+    auto layout = testdisc::TestDiscLayout{.tracks = testdisc::plainTracks(3, 4)};
+    layout.tracks[1].sectors = shortSeconds * disc::kFramesPerSecond;
+    return testdisc::writeDisc(dir_.path() / "short", layout);
+  };
+  // The same addresses, other sound: track 2 of the first disc lies where
+  // this disc's track 3 begins.
+  const testdisc::TestDisc other = testdisc::writeDisc(
+      dir_.path() / "other", {.tracks = {{.sectors = 150}, {.sectors = 150}, {}, {}}});
+  struct Case {
+    const char* name;
+    int track2Seconds = 4;
+    std::vector<Lba> unreadable{};  // offsets from track 2
+    // Until track 2's head is read whole (or has failed); the disc may change
+    // on the way. None: until it is read and checked.
+    std::function<void(EmulatedDrive&, Lba track2)> meanwhile{};
+    std::function<void(EmulatedDrive&)> afterPlay{};
+    bool fromMemory = true;
+    bool toTrackEnd = false;  // the play stops where track 2 ends
+    bool wholeRange = true;   // everything of the play is heard
+  };
+  // With no media polls, the check that the disc is still the same is the
+  // drive's next command after the head's last read.
+  const auto headRead = [](EmulatedDrive& d, Lba end) {
+    ASSERT_TRUE(eventually([&] { return d.state().head == end; }, 8000));
+    const int commands = d.state().commands;
+    ASSERT_TRUE(eventually([&] { return d.state().commands > commands; }, 8000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  };
+  const Case cases[] = {
+      {.name = "plain"},
+      {.name = "track shorter than the head", .track2Seconds = 1, .toTrackEnd = true},
+      {.name = "the drive not ready after the head",
+       .afterPlay = [](EmulatedDrive& d) { d.standbyBlip(800); }},
+      {.name = "the disc taken out after the head",
+       .afterPlay = [](EmulatedDrive& d) { d.pressTrayButton(); },
+       .wholeRange = false},
+      {.name = "a read error inside the head",
+       .unreadable = {100},
+       .meanwhile =
+           [](EmulatedDrive& d, Lba) {
+             ASSERT_TRUE(eventually([&] { return d.state().failedReads > 0; }, 8000));
+           },
+       .fromMemory = false},
+      {.name = "another disc while the head is read",
+       .meanwhile =
+           [&](EmulatedDrive& d, Lba track2) {
+             ASSERT_TRUE(eventually([&] { return d.state().head > track2; }, 8000));
+             d.configure([&](DriveState& s) {
+               s.disc = emulatedDisc(other);
+               s.mediaChanged = true;
+             });
+             headRead(d, track2 + kHead);
+           },
+       .fromMemory = false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const testdisc::TestDisc disc = twoTracksAndAShortOne(c.track2Seconds);
+    drive_.insert(emulatedDisc(disc));
+    const Lba track2 = disc.toc.tracks[1].start;
+    drive_.configure([&](DriveState& s) {
+      s.seekMs = 400;
+      s.timedReads = true;
+      s.head = 0;
+      s.unreadable.clear();
+      for (Lba offset : c.unreadable) s.unreadable.push_back(track2 + offset);
+    });
+    Engine engine({.mediaPollMs = 0});
+    ASSERT_EQ(engine.cd->play(disc.toc.tracks[0].start, disc.toc.leadOut), DriveError::None);
+    if (c.meanwhile) {
+      c.meanwhile(drive_, track2);
+    } else {
+      headRead(drive_, std::min(track2 + kHead, disc.toc.trackEnd(2)));
+    }
+    const testdisc::TestDisc& inDrive =
+        drive_.state().disc.image == disc.cue.string() + ".raw" ? disc : other;
+    const Lba end = c.toTrackEnd ? disc.toc.trackEnd(2) : disc.toc.leadOut;
+    ASSERT_EQ(engine.cd->play(track2, end), DriveError::None);
+    const std::size_t before = engine.sink->captured().size();
+    if (c.fromMemory) {  // all but the head's last sector, heard before the drive could seek
+      const int sectors = std::min<int>(kHead, end - track2) - 1;
+      EXPECT_EQ(engine.sink->advance(sectors * disc::kStereoFramesPerSector),
+                sectors * disc::kStereoFramesPerSector);
+      EXPECT_EQ(engine.cd->status().position, track2 + sectors);
+    }
+    if (c.afterPlay) c.afterPlay(drive_);
+    ASSERT_TRUE(eventually(
+        [&] {
+          engine.sink->advance(8 * disc::kStereoFramesPerSector);
+          return engine.cd->status().audio != AudioStatus::Playing;
+        },
+        10000));
+    std::vector<std::uint8_t> heard = engine.sink->captured();
+    heard.erase(heard.begin(), heard.begin() + static_cast<std::ptrdiff_t>(before));
+    const auto sectors = static_cast<int>(heard.size() / disc::kSectorBytes);
+    if (c.wholeRange) {
+      EXPECT_EQ(sectors, end - track2);
+    }
+    EXPECT_LE(engine.cd->status().position, track2 + sectors);
+    std::vector<std::uint8_t> want = inDrive.expected(track2, sectors);
+    for (Lba offset : c.unreadable) {
+      std::fill_n(want.begin() + offset * disc::kSectorBytes, disc::kSectorBytes, 0);
+    }
+    EXPECT_TRUE(heard == want) << sectors << " sectors heard";
+  }
 }
 
 // Through the drive service that mcisend starts, with the emulation
