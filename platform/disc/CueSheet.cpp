@@ -96,9 +96,9 @@ constexpr std::array<ModeInfo, 5> kModes{{{"AUDIO", 2352, true},
 
 bool ignoredKeyword(const std::string& keyword) {
   static constexpr std::array<std::string_view, 16> kIgnored{
-      "REM",      "CATALOG",  "CDTEXTFILE", "TITLE",   "PERFORMER", "SONGWRITER",
-      "COMPOSER", "ARRANGER", "MESSAGE",    "ISRC",    "DISC_ID",   "GENRE",
-      "UPC_EAN",  "SIZE_INFO", "TOC_INFO1", "TOC_INFO2"};
+      "REM",      "CATALOG",   "CDTEXTFILE", "TITLE",    "PERFORMER", "SONGWRITER",
+      "COMPOSER", "ARRANGER",  "MESSAGE",    "ISRC",     "DISC_ID",   "GENRE",
+      "UPC_EAN",  "SIZE_INFO", "TOC_INFO1",  "TOC_INFO2"};
   return std::find(kIgnored.begin(), kIgnored.end(), keyword) != kIgnored.end();
 }
 

@@ -253,8 +253,13 @@ DigitalCdDrive::MediaSnapshot DigitalCdDrive::snapshotMedia() {
     } catch (const std::exception& e) {
       media.tocError = e.what();
     }
+    media.deemphasis = deemphasisWanted();
   }
   return media;
+}
+
+bool DigitalCdDrive::deemphasisWanted() const {
+  return !options_.deemphasis || options_.deemphasis();
 }
 
 void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
@@ -290,6 +295,16 @@ void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
     lastError_ = "the table of contents could not be read: " + media.tocError;
   }
   position_ = firstAudioStartLocked();
+  deemphasis_ = media.deemphasis;
+  std::string flagged;
+  for (const disc::Track& track : toc_.tracks) {
+    if (track.audio && track.flags.preemphasis) flagged += " " + std::to_string(track.number);
+  }
+  if (!flagged.empty()) {
+    logProblem("pre-emphasised tracks:" + flagged +
+               (deemphasis_ ? "; played through de-emphasis"
+                            : "; played as pressed ([sound] deemphasis=false)"));
+  }
 }
 
 void DigitalCdDrive::pollMedia() {
@@ -318,6 +333,7 @@ void DigitalCdDrive::pollMedia() {
       } catch (const std::exception& e) {
         media.tocError = e.what();
       }
+      media.deemphasis = deemphasisWanted();
     }
   }
   std::lock_guard lock(mutex_);
@@ -470,7 +486,10 @@ void DigitalCdDrive::readJob(const ReadJob& job) {
   {
     std::lock_guard lock(mutex_);
     if (job.serial != serial_) return;  // a newer play cleared the ring meanwhile
-    ring_.push({buffer.data(), static_cast<std::size_t>(result.sectors) * kSectorBytes});
+    const std::span<std::uint8_t> read(buffer.data(),
+                                       static_cast<std::size_t>(result.sectors) * kSectorBytes);
+    deemphasisFilter_.apply(toc_, deemphasis_, job.serial, job.lba, read);
+    ring_.push(read);
     readNext_ = job.lba + result.sectors;
     if (readNext_ >= playTo_ || result.sectors < job.count) {
       readDone_ = true;

@@ -63,9 +63,9 @@ void fillSector(const Region& region, Lba lba, std::span<std::uint8_t> out) {
     std::uint16_t value = 0;
     const std::int64_t frame = rel * disc::kStereoFramesPerSector + i / 4;
     if (region.kind == Region::Kind::Tone && region.toneHz > 0) {
-      value = static_cast<std::uint16_t>(std::lround(
-          16000.0 * std::sin(2.0 * std::numbers::pi * region.toneHz * static_cast<double>(frame) /
-                             44100.0)));
+      value = static_cast<std::uint16_t>(
+          std::lround(16000.0 * std::sin(2.0 * std::numbers::pi * region.toneHz *
+                                         static_cast<double>(frame) / 44100.0)));
     } else if (region.kind == Region::Kind::Data) {
       value = static_cast<std::uint16_t>(((region.track * 31 + rel * 7 + i) & 0xff) |
                                          (((region.track * 31 + rel * 7 + i + 1) & 0xff) << 8));

@@ -61,9 +61,9 @@ struct Region {
   enum class Kind { Silence, Tone, Data };
   Kind kind = Kind::Silence;
   Lba start = 0;
-  Lba end = 0;    // first address after the region
-  int track = 0;  // the tone or data of this track number
-  int file = -1;  // the index in TestDisc::files of the file that stores it; -1: none
+  Lba end = 0;        // first address after the region
+  int track = 0;      // the tone or data of this track number
+  int file = -1;      // the index in TestDisc::files of the file that stores it; -1: none
   double toneHz = 0;  // TrackSpec::toneHz of its track
 };
 
