@@ -25,13 +25,11 @@ constexpr int kSector = disc::kStereoFramesPerSector;
 
 // A drive over a generated image that misbehaves on demand and a
 // hand-clocked sink that keeps what it played. Tracks 2 and 3 start at 900
-// and 1650, the lead-out is at 2400. `preemphasised` tracks are flagged so.
+// and 1650, the lead-out is at 2400.
 struct Rig {
-  explicit Rig(std::vector<int> tracks = {750, 750, 750}, EngineOptions options = {},
-               std::vector<int> preemphasised = {}) {
+  explicit Rig(std::vector<int> tracks = {750, 750, 750}, EngineOptions options = {}) {
     testdisc::TestDiscLayout layout;
     for (int sectors : tracks) layout.tracks.push_back({.sectors = sectors});
-    for (int n : preemphasised) layout.tracks[std::size_t(n - 1)].preemphasis = true;
     disc = testdisc::writeDisc(dir.path(), layout);
     auto source = std::make_unique<testing::FaultyDisc>(disc::CueImage::openAsDrive(disc.cue));
     faults = source.get();
@@ -282,33 +280,6 @@ TEST(DigitalCdDrive, ATrayMoveDoesNotWaitOutTheRetriesOfABadPatch) {
   EXPECT_EQ(open.get(), DriveError::None);
   EXPECT_TRUE(rig.drive->status().trayOpen);
   rig.faults->readDelayMs = 0;
-}
-
-// Track 2 is pre-emphasised: heard through the filter, started afresh by each
-// play, even one that goes on where the last ended; tracks 1 and 3 as
-// pressed. With the setting off, everything as pressed. The log names track 2.
-TEST(DigitalCdDrive, PlaysPreemphasisedTracksThroughDeemphasisUnlessTheSettingSaysNo) {
-  for (const bool wanted : {true, false}) {
-    Rig rig({750, 750, 750}, {.deemphasis = [wanted] { return wanted; }}, {2});
-    std::vector<std::uint8_t> want;
-    for (const auto& [from, to] : {std::pair{850, 1000}, {1000, 1700}}) {
-      ASSERT_EQ(rig.drive->play(from, to), DriveError::None);
-      rig.hearToEnd();
-      auto part = rig.disc.expected(from, to - from);
-      const Lba flaggedEnd = std::min(to, 1650);
-      DeemphasisFilter filter;
-      const std::size_t skip = std::size_t(std::max(from, 900) - from) * disc::kSectorBytes;
-      if (wanted)
-        filter.process(std::span(part).subspan(
-            skip, std::size_t(flaggedEnd - std::max(from, 900)) * disc::kSectorBytes));
-      want.insert(want.end(), part.begin(), part.end());
-    }
-    EXPECT_TRUE(rig.sink->captured() == want) << "de-emphasis " << wanted;
-    EXPECT_NE(rig.logText().find(wanted ? "pre-emphasised tracks: 2; played through de-emphasis"
-                                        : "pre-emphasised tracks: 2; played as pressed"),
-              std::string::npos)
-        << rig.logText();
-  }
 }
 
 TEST(DigitalCdDrive, CanBeDestroyedWhilePlaying) {
