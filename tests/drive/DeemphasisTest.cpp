@@ -14,19 +14,14 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
-// Interleaved stereo of `frames` frames, sample(frame, channel), through a fresh filter.
+// Interleaved stereo of `frames` frames, sample(frame, channel), through a
+// fresh filter (the samples' bytes are the host's: little-endian here).
 template <typename F>
 std::vector<std::int16_t> filtered(int frames, F sample) {
-  Bytes bytes;
-  for (int i = 0; i < 2 * frames; ++i) {
-    const auto s = static_cast<std::uint16_t>(sample(i / 2, i % 2));
-    bytes.insert(bytes.end(),
-                 {static_cast<std::uint8_t>(s & 0xff), static_cast<std::uint8_t>(s >> 8)});
-  }
-  DeemphasisFilter().process(bytes);
   std::vector<std::int16_t> out;
-  for (std::size_t i = 0; i < bytes.size(); i += 2)
-    out.push_back(std::int16_t(bytes[i] | bytes[i + 1] << 8));
+  for (int i = 0; i < 2 * frames; ++i)
+    out.push_back(static_cast<std::int16_t>(sample(i / 2, i % 2)));
+  DeemphasisFilter().process({reinterpret_cast<std::uint8_t*>(out.data()), 2 * out.size()});
   return out;
 }
 
