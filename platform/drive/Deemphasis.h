@@ -20,7 +20,7 @@ namespace tavrelo::drive {
 // overshoot.
 class DeemphasisFilter {
  public:
-  // Coefficients of y[n] = b0·x[n] + b1·x[n−1] + a·y[n−1].
+  // y[n] = g·(x[n] − kZero·x[n−1]) + kPole·y[n−1], g = (1 − kPole) / (1 − kZero).
   static constexpr double kPole = 0.63149382;
   static constexpr double kZero = 0.20261313;
 
