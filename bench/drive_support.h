@@ -21,15 +21,16 @@ namespace tavrelo::bench {
 // folder, removed with the object.
 class BenchImage {
  public:
-  BenchImage(int tracks, int seconds) {
+  BenchImage(int tracks, int seconds, bool preemphasis = false) {
     char pattern[] = "/tmp/tavrelo-bench-XXXXXX";
     if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
     dir_ = pattern;
-    disc = testdisc::writeDisc(
-        dir_, testdisc::TestDiscLayout{.tracks = testdisc::plainTracks(tracks, seconds),
-                                       .format = testdisc::AudioFormat::Binary,
-                                       .style = {},
-                                       .baseName = "bench"});
+    testdisc::TestDiscLayout layout{.tracks = testdisc::plainTracks(tracks, seconds),
+                                    .format = testdisc::AudioFormat::Binary,
+                                    .style = {},
+                                    .baseName = "bench"};
+    for (testdisc::TrackSpec& track : layout.tracks) track.preemphasis = preemphasis;
+    disc = testdisc::writeDisc(dir_, layout);
   }
   ~BenchImage() {
     std::error_code ignored;

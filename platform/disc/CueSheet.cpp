@@ -95,10 +95,10 @@ constexpr std::array<ModeInfo, 5> kModes{{{"AUDIO", 2352, true},
                                           {"MODE2/2336", 2336, false}}};
 
 bool ignoredKeyword(const std::string& keyword) {
-  static constexpr std::array<std::string_view, 17> kIgnored{
-      "REM",      "CATALOG",  "CDTEXTFILE", "TITLE",     "PERFORMER", "SONGWRITER",
-      "COMPOSER", "ARRANGER", "MESSAGE",    "ISRC",      "FLAGS",     "DISC_ID",
-      "GENRE",    "UPC_EAN",  "SIZE_INFO",  "TOC_INFO1", "TOC_INFO2"};
+  static constexpr std::array<std::string_view, 16> kIgnored{
+      "REM",      "CATALOG",   "CDTEXTFILE", "TITLE",    "PERFORMER", "SONGWRITER",
+      "COMPOSER", "ARRANGER",  "MESSAGE",    "ISRC",     "DISC_ID",   "GENRE",
+      "UPC_EAN",  "SIZE_INFO", "TOC_INFO1",  "TOC_INFO2"};
   return std::find(kIgnored.begin(), kIgnored.end(), keyword) != kIgnored.end();
 }
 
@@ -128,6 +128,8 @@ class Parser {
       parseGap(keyword, rest, line);
     } else if (keyword == "TITLE" || keyword == "PERFORMER") {
       parseTitle(keyword, rest);
+    } else if (keyword == "FLAGS") {
+      parseFlags(rest, line);
     } else if (!ignoredKeyword(keyword)) {
       refuseLine(line, "\"" + shown(keyword) + "\" is not a CUE sheet command");
     }
@@ -199,6 +201,27 @@ class Parser {
     std::string& title = sheet.tracks.empty() ? sheet.title : sheet.tracks.back().title;
     std::string& performer = sheet.tracks.empty() ? sheet.performer : sheet.tracks.back().performer;
     (keyword == "TITLE" ? title : performer) = std::move(text);
+  }
+
+  // "FLAGS PRE", "FLAGS DCP 4CH SCMS", "FLAGS" (none): the track's, in any order.
+  void parseFlags(std::string_view rest, int line) {
+    if (sheet.tracks.empty()) refuseLine(line, "FLAGS comes before any TRACK");
+    TrackFlags& flags = sheet.tracks.back().flags;
+    while (!rest.empty()) {
+      const std::string_view word = nextWord(rest);
+      const std::string flag = upper(word);
+      if (flag == "PRE") {
+        flags.preemphasis = true;
+      } else if (flag == "DCP") {
+        flags.copyPermitted = true;
+      } else if (flag == "4CH") {
+        flags.fourChannel = true;
+      } else if (flag == "SCMS") {
+        flags.serialCopy = true;
+      } else {
+        refuseLine(line, "flag \"" + shown(word) + "\" is not PRE, DCP, 4CH or SCMS");
+      }
+    }
   }
 
   void parseTrack(std::string_view rest, int line) {

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/disc/Toc.h"
+
 namespace tavrelo::disc {
 
 // A CUE sheet as written, before any file is opened. Addresses inside files
@@ -40,6 +42,7 @@ struct SheetTrack {
   std::vector<SheetIndex> indexes;  // INDEX 00 (if any), INDEX 01, ...
   std::string title;                // TITLE and PERFORMER, in UTF-8
   std::string performer;
+  TrackFlags flags;  // FLAGS PRE DCP 4CH SCMS
 
   const SheetIndex& first() const { return indexes.front(); }
   const SheetIndex& indexOne() const;
@@ -57,8 +60,8 @@ inline constexpr std::size_t kMaxSheetBytes = 1 << 20;
 
 // Reads a sheet's text: a UTF-8 BOM, CRLF or CR line ends, quoted or bare
 // names, and keywords in any case are accepted. TITLE and PERFORMER are kept
-// (UTF-8, or ISO-8859-1 when the bytes are not UTF-8); REM, CATALOG, FLAGS,
-// ISRC and the other CD-TEXT lines are read and ignored.
+// (UTF-8, or ISO-8859-1 when the bytes are not UTF-8), and so are a track's
+// FLAGS; REM, CATALOG, ISRC and the other CD-TEXT lines are read and ignored.
 // Checks what needs no file: tracks numbered 1, 2, 3... in order, each with
 // an INDEX 01, indexes numbered in order and increasing inside each file.
 // Throws DiscError naming the line, e.g.

@@ -128,7 +128,8 @@ DiscLayout layOutDisc(const CueSheet& sheet, std::span<const std::int64_t> fileS
                                  .audio = track.audio,
                                  .session = 1,
                                  .title = track.title,
-                                 .performer = track.performer});
+                                 .performer = track.performer,
+                                 .flags = track.flags});
   }
   layout.toc.album = sheet.title;
   layout.toc.performer = sheet.performer;

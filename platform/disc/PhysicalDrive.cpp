@@ -185,12 +185,18 @@ class PhysicalDrive final : public DiscSource {
       if (start == CDIO_INVALID_LBA)
         throw DiscError(device_ + ": track " + std::to_string(t) + " has no address");
       const bool later = lastSession > 0 && start - kLeadInFrames >= lastSession;
-      toc.tracks.push_back({.number = t,
-                            .start = start,
-                            .audio = cdio_get_track_format(cdio, t) == TRACK_FORMAT_AUDIO,
-                            .session = later ? 2 : 1,
-                            .title = cdText(text, CDTEXT_FIELD_TITLE, t),
-                            .performer = cdText(text, CDTEXT_FIELD_PERFORMER, t)});
+      toc.tracks.push_back(
+          {.number = t,
+           .start = start,
+           .audio = cdio_get_track_format(cdio, t) == TRACK_FORMAT_AUDIO,
+           .session = later ? 2 : 1,
+           .title = cdText(text, CDTEXT_FIELD_TITLE, t),
+           .performer = cdText(text, CDTEXT_FIELD_PERFORMER, t),
+           .flags = {
+               .preemphasis = cdio_get_track_preemphasis(cdio, t) == CDIO_TRACK_FLAG_TRUE,
+               .copyPermitted = cdio_get_track_copy_permit(cdio, t) == CDIO_TRACK_FLAG_TRUE,
+               .fourChannel = cdio_get_track_channels(cdio, t) == 4,
+           }});
     }
     toc.leadOut = cdio_get_track_lba(cdio, CDIO_CDROM_LEADOUT_TRACK);
     toc.album = cdText(text, CDTEXT_FIELD_TITLE, 0);

@@ -20,6 +20,17 @@ inline constexpr int kStereoFramesPerSector = 588;  // 44100 / 75
 // lead-in and pregap: 152 s of nothing an audio player can read.
 inline constexpr Lba kSessionGapFrames = 11400;
 
+// How a track was mastered and may be copied: the TOC entry's control field
+// on a disc, the FLAGS line of a CUE sheet.
+struct TrackFlags {
+  bool preemphasis = false;    // 0x1, PRE: treble boosted by the 50/15 µs curve
+  bool copyPermitted = false;  // 0x2, DCP
+  bool fourChannel = false;    // 0x8, 4CH
+  bool serialCopy = false;     // SCMS: a sheet's only (on a disc it lives in the subcode)
+
+  bool operator==(const TrackFlags&) const = default;
+};
+
 struct Track {
   int number = 0;
   Lba start = 0;
@@ -28,6 +39,7 @@ struct Track {
   // CD-Text or the CUE sheet's TITLE and PERFORMER, in UTF-8; empty when unknown.
   std::string title{};
   std::string performer{};
+  TrackFlags flags{};
 
   bool operator==(const Track&) const = default;
 };

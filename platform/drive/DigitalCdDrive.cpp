@@ -256,8 +256,13 @@ DigitalCdDrive::MediaSnapshot DigitalCdDrive::snapshotMedia() {
     } catch (const std::exception& e) {
       media.tocError = e.what();
     }
+    media.deemphasis = deemphasisWanted();
   }
   return media;
+}
+
+bool DigitalCdDrive::deemphasisWanted() const {
+  return !options_.deemphasis || options_.deemphasis();
 }
 
 void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
@@ -294,6 +299,16 @@ void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
     lastError_ = "the table of contents could not be read: " + media.tocError;
   }
   position_ = firstAudioStartLocked();
+  deemphasis_ = media.deemphasis;
+  std::string flagged;
+  for (const disc::Track& track : toc_.tracks) {
+    if (track.audio && track.flags.preemphasis) flagged += " " + std::to_string(track.number);
+  }
+  if (!flagged.empty()) {
+    logProblem("pre-emphasised tracks:" + flagged +
+               (deemphasis_ ? "; played through de-emphasis"
+                            : "; played as pressed ([sound] deemphasis=false)"));
+  }
 }
 
 void DigitalCdDrive::pollMedia() {
@@ -322,6 +337,7 @@ void DigitalCdDrive::pollMedia() {
       } catch (const std::exception& e) {
         media.tocError = e.what();
       }
+      media.deemphasis = deemphasisWanted();
     }
   }
   std::lock_guard lock(mutex_);
@@ -483,18 +499,20 @@ void DigitalCdDrive::readJob(const ReadJob& job) {
   {
     std::lock_guard lock(mutex_);
     if (job.serial != serial_) return;  // a newer play cleared the ring meanwhile
-    const std::span<const std::uint8_t> sound{
-        buffer.data(), static_cast<std::size_t>(result.sectors) * kSectorBytes};
-    ring_.push(sound);
+    const std::span<std::uint8_t> read(buffer.data(),
+                                       static_cast<std::size_t>(result.sectors) * kSectorBytes);
+    if (keepHeads_ && result.clean) {
+      // A track played from its start keeps its head for nothing. Heads hold
+      // the disc's own sound: de-emphasis belongs to the play that uses them.
+      wantHeadsLocked();
+      headDone = heads_.store(job.generation, job.lba, read);
+    }
+    deemphasisFilter_.apply(toc_, deemphasis_, job.serial, job.lba, read);
+    ring_.push(read);
     readNext_ = job.lba + result.sectors;
     if (readNext_ >= playTo_ || result.sectors < job.count) {
       readDone_ = true;
       ring_.closeInput();
-    }
-    if (keepHeads_ && result.clean) {
-      // A track played from its start keeps its head for nothing.
-      wantHeadsLocked();
-      headDone = heads_.store(job.generation, job.lba, sound);
     }
   }
   sink_->wake();
@@ -578,7 +596,12 @@ void DigitalCdDrive::spliceHeadLocked() {
   if (head.empty()) return;
   const std::size_t wanted =
       std::min<std::size_t>(playTo_ - playFrom_, ring_.capacity() / kSectorBytes) * kSectorBytes;
-  const std::size_t pushed = ring_.push(head.first(std::min(head.size(), wanted)));
+  // The ring was emptied for this play, so all of it goes in and the filter's
+  // state ends where the drive's reads take over.
+  std::vector<std::uint8_t> sound(
+      head.begin(), head.begin() + static_cast<std::ptrdiff_t>(std::min(head.size(), wanted)));
+  deemphasisFilter_.apply(toc_, deemphasis_, serial_, playFrom_, sound);
+  const std::size_t pushed = ring_.push(sound);
   // Whole sectors only, so the drive's reads continue at a sector boundary.
   const auto sectors = static_cast<Lba>(pushed / kSectorBytes);
   readNext_ = playFrom_ + sectors;

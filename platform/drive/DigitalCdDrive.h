@@ -14,6 +14,7 @@
 #include "platform/disc/DiscSource.h"
 #include "platform/drive/CdDrive.h"
 #include "platform/drive/Clock.h"
+#include "platform/drive/Deemphasis.h"
 #include "platform/drive/SampleRing.h"
 #include "platform/drive/TrackHeads.h"
 
@@ -42,6 +43,9 @@ struct EngineOptions {
   int headSeconds = 3;
   int headChunkSectors = 75;
   Clock* clock = nullptr;  // null: the system clock
+  // Asked at each new disc whether its pre-emphasised tracks are played
+  // through de-emphasis; empty: they are.
+  std::function<bool()> deemphasis{};
 };
 
 // Something that happened on another thread, stamped with the play it
@@ -98,6 +102,7 @@ class DigitalCdDrive final : public CdDrive {
     std::uint64_t generation = 0;
     Toc toc;
     std::string tocError;
+    bool deemphasis = true;
   };
 
   // How one job's read of the disc ended.
@@ -153,6 +158,7 @@ class DigitalCdDrive final : public CdDrive {
   Lba firstAudioStartLocked() const;
   DriveError checkMediaLocked() const;
   void logProblem(const std::string& why);  // one line in the log, naming the source
+  bool deemphasisWanted() const;
 
   const std::unique_ptr<disc::DiscSource> source_;
   const std::unique_ptr<audio::AudioSink> sink_;
@@ -180,6 +186,7 @@ class DigitalCdDrive final : public CdDrive {
   std::uint64_t generation_ = 0;
   std::uint64_t mediaEpoch_ = 0;  // bumped by tray moves, so an older poll is not applied
   Toc toc_;
+  bool deemphasis_ = true;  // for the disc in the drive
   std::string lastError_;
   std::string readFailure_;  // why the current play's reading ended early
   TrackHeads heads_;
@@ -191,6 +198,7 @@ class DigitalCdDrive final : public CdDrive {
   // Reader thread only.
   std::uint64_t readerSerial_ = 0;
   int unreadableRun_ = 0;
+  Deemphasis deemphasisFilter_;  // under mutex_ as well: sectors on their way into the ring
 
   std::thread reader_;
 };

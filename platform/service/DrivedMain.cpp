@@ -23,6 +23,7 @@
 #include "platform/drive/DigitalCdDrive.h"
 #include "platform/os/Log.h"
 #include "platform/os/RuntimeFolder.h"
+#include "platform/os/Settings.h"
 #include "platform/service/DriveServer.h"
 
 namespace {
@@ -43,6 +44,7 @@ std::shared_ptr<drive::CdDrive> makeDrive(const service::DriveSource& source) {
     os::log("cannot open " + service::describe(source) + ": " + e.what());
     throw;
   }
+  options.deemphasis = [] { return os::readBoolSetting("sound", "deemphasis").value_or(true); };
   os::log("opening " + service::describe(source));
   return std::make_shared<drive::DigitalCdDrive>(std::move(disc),
                                                  std::make_unique<audio::PulseSink>(), options);

@@ -55,6 +55,7 @@ TEST_P(CueImageFormats, TocAndEverySampleMatchTheGenerator) {
   layout.tracks[0].indexZeroSectors = 20;  // hidden sound before track 1
   layout.tracks[1].pregapSectors = 30;
   layout.tracks[1].indexZeroSectors = 40;
+  layout.tracks[1].preemphasis = true;  // FLAGS PRE
   layout.tracks[2].postgapSectors = 25;
   layout.tracks.push_back({.sectors = 50, .data = true});
   test::TempDir dir;
@@ -67,6 +68,7 @@ TEST_P(CueImageFormats, TocAndEverySampleMatchTheGenerator) {
   EXPECT_EQ(toc.tracks[0].start, 150 + 20);
   EXPECT_EQ(toc.tracks[1].start, 150 + 20 + 75 + 30 + 40);
   EXPECT_FALSE(toc.tracks[3].audio);
+  EXPECT_TRUE(toc.tracks[1].flags.preemphasis && !toc.tracks[2].flags.preemphasis);
   // Every sample, in reads of 37 sectors; the first differing address is named.
   std::vector<std::uint8_t> got(37 * kSectorBytes);
   for (Lba lba = kLeadInFrames; lba < disc.toc.leadOut; lba += 37) {

@@ -40,6 +40,7 @@ TEST(CueSheet, ReadsFilesTracksIndexesAndGaps) {
       // Names as Windows tools and other code pages write them are kept as written.
       "FILE \"C:\\Music\\caf\xe9 \x85\\\" WAVE\n"
       "  TRACK 04 AUDIO\n"
+      "    FLAGS 4ch  scms\n"
       "    INDEX 01 00:00:00\n");
   ASSERT_EQ(sheet.files.size(), 4u);
   EXPECT_EQ(sheet.files[3].name, "C:\\Music\\caf\xe9 \x85\\");
@@ -64,6 +65,9 @@ TEST(CueSheet, ReadsFilesTracksIndexesAndGaps) {
   EXPECT_EQ(sheet.tracks[2].blockBytes, 2048);
   EXPECT_EQ(sheet.performer, "Les Étoiles");
   EXPECT_EQ(sheet.tracks[0].title, "Été");
+  EXPECT_EQ(sheet.tracks[0].flags, (TrackFlags{.preemphasis = true, .copyPermitted = true}));
+  EXPECT_EQ(sheet.tracks[1].flags, TrackFlags{});
+  EXPECT_EQ(sheet.tracks[3].flags, (TrackFlags{.fourChannel = true, .serialCopy = true}));
 }
 
 TEST(CueSheet, AcceptsBomCrlfLoneCrAnyCaseAndIndexesCountedPerFile) {
@@ -121,6 +125,8 @@ TEST(CueSheet, RefusesStructureFaultsNamingTheLine) {
       {"FILE \"a.bin\"\n", "line 1: FILE \"a.bin\" has no type"},
       {"FILE \"\" BINARY\n", "line 1: FILE has an empty name"},
       {file + one + "FILE \"b.bin\" BINARY\n", "line 4: FILE \"b.bin\" holds no INDEX"},
+      {file + "    FLAGS PRE\n", "line 2: FLAGS comes before any TRACK"},
+      {file + one + "    FLAGS PRE DATA\n", "line 4: flag \"DATA\" is not PRE, DCP, 4CH or SCMS"},
       {file + one + "PLAY LOUD\n", "line 4: \"PLAY\" is not a CUE sheet command"},
       {std::string("FILE \"a\0.bin\" BINARY\n", 22), "NUL bytes"},
       {std::string(kMaxSheetBytes + 1, ' '), "a CUE sheet is a small text file"},

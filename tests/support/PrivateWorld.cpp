@@ -20,13 +20,16 @@ bool reaped(pid_t pid, int* status) {
   return got == pid;
 }
 
-PrivateWorld::PrivateWorld(int tracks, int seconds, bool withSound) : runtime(dir.path() / "xdg") {
+PrivateWorld::PrivateWorld(int tracks, int seconds, bool withSound)
+    : PrivateWorld(testdisc::TestDiscLayout{.tracks = testdisc::plainTracks(tracks, seconds)},
+                   withSound) {}
+
+PrivateWorld::PrivateWorld(const testdisc::TestDiscLayout& layout, bool withSound)
+    : runtime(dir.path() / "xdg") {
   // A service started detached becomes this process's child, to be waited for.
   ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   std::filesystem::create_directory(runtime);
   std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-  testdisc::TestDiscLayout layout;
-  layout.tracks = testdisc::plainTracks(tracks, seconds);
   disc = testdisc::writeDisc(dir.path() / "disc", layout);
   if (withSound && !sound.start()) throw std::runtime_error("no private sound server");
   setenv("XDG_RUNTIME_DIR", runtime.string());

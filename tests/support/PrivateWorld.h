@@ -24,6 +24,7 @@ class PrivateWorld {
   // With `sound` false, PULSE_SERVER names a socket nobody listens on: the
   // drive then plays by the wall clock, silently.
   PrivateWorld(int tracks, int seconds, bool sound);
+  PrivateWorld(const testdisc::TestDiscLayout& layout, bool sound);
   ~PrivateWorld();
   PrivateWorld(const PrivateWorld&) = delete;
   PrivateWorld& operator=(const PrivateWorld&) = delete;

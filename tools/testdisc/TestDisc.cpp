@@ -61,12 +61,16 @@ void fillSector(const Region& region, Lba lba, std::span<std::uint8_t> out) {
   const std::int64_t rel = lba - region.start;
   for (int i = 0; i < disc::kSectorBytes; i += 2) {
     std::uint16_t value = 0;
-    if (region.kind == Region::Kind::Data) {
+    const std::int64_t frame = rel * disc::kStereoFramesPerSector + i / 4;
+    if (region.kind == Region::Kind::Tone && region.toneHz > 0) {
+      value = static_cast<std::uint16_t>(
+          std::lround(16000.0 * std::sin(2.0 * std::numbers::pi * region.toneHz *
+                                         static_cast<double>(frame) / 44100.0)));
+    } else if (region.kind == Region::Kind::Data) {
       value = static_cast<std::uint16_t>(((region.track * 31 + rel * 7 + i) & 0xff) |
                                          (((region.track * 31 + rel * 7 + i + 1) & 0xff) << 8));
     } else if (region.kind == Region::Kind::Tone) {
-      value = static_cast<std::uint16_t>(
-          toneSample(region.track, (i / 2) % 2, rel * disc::kStereoFramesPerSector + i / 4));
+      value = static_cast<std::uint16_t>(toneSample(region.track, (i / 2) % 2, frame));
     }
     out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value & 0xff);
     out[static_cast<std::size_t>(i) + 1] = static_cast<std::uint8_t>(value >> 8);
@@ -130,9 +134,9 @@ TestDisc writeDisc(const std::filesystem::path& dir, const TestDiscLayout& layou
   TestDisc disc;
   std::vector<FilePlan> files;
   Lba lba = disc::kLeadInFrames;
-  const auto add = [&](Region::Kind kind, int n, Lba length, int file) {
+  const auto add = [&](Region::Kind kind, int n, Lba length, int file, double hz = 0) {
     if (length <= 0) return;
-    disc.regions.push_back({kind, lba, lba + length, n, file});
+    disc.regions.push_back({kind, lba, lba + length, n, file, hz});
     if (file >= 0) files[std::size_t(file)].sectors += length;
     lba += length;
   };
@@ -176,14 +180,16 @@ TestDisc writeDisc(const std::filesystem::path& dir, const TestDiscLayout& layou
     char text[64];
     std::snprintf(text, sizeof text, "  TRACK %02d %s", n, t.data ? "MODE1/2352" : "AUDIO");
     line(text);
+    if (t.preemphasis) line("    FLAGS PRE");
     if (t.pregapSectors > 0) line("    PREGAP " + msf(t.pregapSectors));
     add(Region::Kind::Silence, 0, t.pregapSectors, -1);
     if (t.indexZeroSectors > 0) line("    INDEX 00 " + msf(files[std::size_t(zero)].sectors));
     add(Region::Kind::Silence, 0, t.indexZeroSectors, zero);
     fileLine(file);
     line("    INDEX 01 " + msf(files[std::size_t(file)].sectors));
-    disc.toc.tracks.push_back({n, lba, !t.data});
-    add(t.data ? Region::Kind::Data : Region::Kind::Tone, n, t.sectors, file);
+    disc.toc.tracks.push_back({.number = n, .start = lba, .audio = !t.data});
+    disc.toc.tracks.back().flags.preemphasis = t.preemphasis;
+    add(t.data ? Region::Kind::Data : Region::Kind::Tone, n, t.sectors, file, t.toneHz);
     if (t.postgapSectors > 0) line("    POSTGAP " + msf(t.postgapSectors));
     add(Region::Kind::Silence, 0, t.postgapSectors, -1);
     previousFile = file;

@@ -34,6 +34,10 @@ struct TrackSpec {
   int pregapSectors = 0;                     // PREGAP: silence stored in no file
   int postgapSectors = 0;                    // POSTGAP: silence stored in no file
   bool data = false;                         // a MODE1/2352 track in a BIN file of its own
+  bool preemphasis = false;                  // FLAGS PRE in the sheet, control bit 0x1 in the TOC
+  // Non-zero: both channels carry this one steady tone, peak 16000, instead
+  // of the track's own, so a level can be measured at a chosen frequency.
+  double toneHz = 0;
 };
 
 struct SheetStyle {
@@ -57,9 +61,10 @@ struct Region {
   enum class Kind { Silence, Tone, Data };
   Kind kind = Kind::Silence;
   Lba start = 0;
-  Lba end = 0;    // first address after the region
-  int track = 0;  // the tone or data of this track number
-  int file = -1;  // the index in TestDisc::files of the file that stores it; -1: none
+  Lba end = 0;        // first address after the region
+  int track = 0;      // the tone or data of this track number
+  int file = -1;      // the index in TestDisc::files of the file that stores it; -1: none
+  double toneHz = 0;  // TrackSpec::toneHz of its track
 };
 
 // Tone frequency in hertz (44100 / period, an exact integer period).

@@ -60,7 +60,10 @@ class Fields {
     if (reading_) list.resize(std::min<std::size_t>(size, 1000));
     for (T& item : list) (*this)(item);
   }
-  void operator()(disc::Track& t) { all(t.number, t.start, t.audio); }
+  void operator()(disc::Track& t) {
+    all(t.number, t.start, t.audio, t.flags.preemphasis, t.flags.copyPermitted,
+        t.flags.fourChannel);
+  }
   void operator()(DriveState& s) {
     all(s.node, s.aliases, s.plugged, s.denied, s.trayOpen, s.locked, s.mediaChanged, s.hasDisc,
         s.generation, s.readyAtMs, s.speed, s.disc.image, s.disc.toc.tracks, s.disc.toc.leadOut,
@@ -378,7 +381,9 @@ int answer(DriveState& s, int generation, unsigned long request, void* arg) {
         track = *it;
       }
       entry->cdte_adr = 1;
-      entry->cdte_ctrl = track.audio ? 0 : CDROM_DATA_TRACK;
+      entry->cdte_ctrl =
+          (track.audio ? 0 : CDROM_DATA_TRACK) | (track.flags.preemphasis ? 0x1 : 0) |
+          (track.flags.copyPermitted ? 0x2 : 0) | (track.flags.fourChannel ? 0x8 : 0);
       entry->cdte_datamode = track.audio ? 0 : 1;
       putAddress(entry->cdte_addr, entry->cdte_format, track.start);
       return 0;

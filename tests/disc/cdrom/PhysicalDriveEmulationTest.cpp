@@ -99,11 +99,14 @@ TEST_F(EmulatedCdrom, TocTextAndSamplesComeFromTheirAddresses) {
   titled.album = "\xC9t\xE9 \xE0 Paris";
   titled.performer = "Les \xC9toiles";
   titled.titles = {"Ouverture", "Fin"};
+  // Control bits: pre-emphasis (0x1) on one track, copy (0x2) and four channels (0x8) on the other.
+  titled.toc.tracks[1].flags.preemphasis = true;
+  titled.toc.tracks[2].flags = {.copyPermitted = true, .fourChannel = true};
   drive_.insert(titled);
   const auto source = disc::openPhysicalDrive("/dev/sr0");
   EXPECT_EQ(source->mediaState(), disc::MediaState::DiscPresent);
   const disc::Toc toc = source->readToc();
-  disc::Toc want = disc_.toc;
+  disc::Toc want = titled.toc;
   want.album = "Été à Paris";
   want.performer = "Les Étoiles";
   want.tracks[0].title = "Ouverture";
