@@ -17,6 +17,7 @@
 #include <cstring>
 #include <mutex>
 #include <tuple>
+#include <utility>
 
 #include "platform/disc/TextEncoding.h"
 #include "platform/os/Fd.h"
@@ -144,12 +145,16 @@ class PhysicalDrive final : public DiscSource {
     } else if (status == CDS_TRAY_OPEN) {
       state = MediaState::TrayOpen;
     } else if (status == CDS_DRIVE_NOT_READY) {
-      // Spinning up after the tray closed, or waking from standby: whatever
-      // disc we knew stays known until the drive says otherwise.
+      // Spinning up after the tray closed, waking from standby or resetting:
+      // whatever disc we knew stays known until the drive says otherwise.
+      wasNotReady_ = true;
       return MediaState::NotReady;
     }
-    if (state == MediaState::DiscPresent && !discKnown_) {
-      // A disc arrived, with or without a media-change event to say so.
+    const bool wasNotReady = std::exchange(wasNotReady_, false);
+    if (state == MediaState::DiscPresent && (!discKnown_ || wasNotReady)) {
+      // A disc arrived, with or without a media-change event to say so (the
+      // event goes to whichever program asks first). A drive that was not
+      // ready may hold another disc now: a slot loader, a reset.
       newDisc();
       discKnown_ = true;
     } else if (state != MediaState::DiscPresent && discKnown_) {
@@ -373,6 +378,7 @@ class PhysicalDrive final : public DiscSource {
   Lba audioEnd_ = 0;  // the first address past the last audio sector
   std::uint64_t generation_ = 1;
   bool discKnown_ = false;
+  bool wasNotReady_ = false;  // the last state asked for was "not ready"
   bool gone_ = false;
   std::vector<std::string> nodesAtLoss_;
   std::chrono::steady_clock::time_point lastSearch_{};

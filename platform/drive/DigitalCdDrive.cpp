@@ -258,21 +258,25 @@ DigitalCdDrive::MediaSnapshot DigitalCdDrive::snapshotMedia() {
 }
 
 void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
-  if (media.state == disc::MediaState::NotReady && media.generation == generation_) {
-    // Waking from standby, or a closed tray's disc still spinning up: what
-    // was known stays (a paused disc stays paused), and a disc that arrives
-    // comes with a new generation.
-    trayOpen_ = false;
-    return;
-  }
   const bool gone = media.state == disc::MediaState::Gone;
   if (gone != driveGone_) {
     logProblem(gone ? "the drive is gone" : "the drive is back");
     driveGone_ = gone;
   }
+  if (media.state == disc::MediaState::NotReady) {
+    // Waking from standby, resetting (after a suspend, with a media change),
+    // or a closed tray's disc still spinning up: what was known stays (a
+    // paused disc stays paused) until the drive is ready to say which disc it
+    // holds; its generation is taken then, so that disc's TOC is read.
+    trayOpen_ = false;
+    return;
+  }
   const bool present = media.state == disc::MediaState::DiscPresent;
-  const bool changed =
-      present != mediaPresent_ || media.generation != generation_ || (present && media.toc != toc_);
+  // A disc never seen to leave that has the TOC of the one in use is that
+  // disc: a reset drive reports a media change with the same disc inside.
+  const bool same = present && mediaPresent_ && media.tocError.empty() && media.toc == toc_;
+  const bool changed = !same && (present != mediaPresent_ || media.generation != generation_ ||
+                                 (present && media.toc != toc_));
   trayOpen_ = media.state == disc::MediaState::TrayOpen;
   generation_ = media.generation;
   if (!changed) return;
@@ -295,17 +299,21 @@ void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
 void DigitalCdDrive::pollMedia() {
   std::uint64_t epoch = 0;
   std::uint64_t knownGeneration = 0;
+  bool knownPresent = false;
   {
     std::lock_guard lock(mutex_);
     epoch = mediaEpoch_;
     knownGeneration = generation_;
+    knownPresent = mediaPresent_;
   }
   MediaSnapshot media;
   {
     std::lock_guard sourceLock(sourceMutex_);
     media.state = source_->mediaState();
     media.generation = source_->mediaGeneration();
-    if (media.generation == knownGeneration) {
+    // A disc in a drive we hold none for is taken in, change or not.
+    if (media.generation == knownGeneration &&
+        (media.state != disc::MediaState::DiscPresent || knownPresent)) {
       std::lock_guard lock(mutex_);
       if (media.state != disc::MediaState::NotReady) {
         trayOpen_ = media.state == disc::MediaState::TrayOpen;

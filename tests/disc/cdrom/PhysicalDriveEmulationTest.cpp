@@ -192,6 +192,56 @@ TEST_F(EmulatedCdrom, AStandbyBlipKeepsAPausedDiscPausedAndAPlayingOnePlaying) {
   EXPECT_GT(engine.cd->status().position, paused + 75);
 }
 
+// A drive that resets (a wake from suspend, a USB reset, a slot loader) is
+// not ready for a while with a media change, and never shows its tray open.
+// The same disc keeps its place and its pause; another one is a new disc,
+// taken in stopped at its start, even when another program took the change.
+TEST_F(EmulatedCdrom, ADriveThatResetsTakesItsDiscBackAndTheSameDiscKeepsItsPlace) {
+  const EmulatedDisc other =
+      emulatedDisc(testdisc::writeDisc(dir_.path() / "other", {testdisc::plainTracks(2, 2)}));
+  struct Case {
+    const EmulatedDisc* disc;
+    bool paused;
+    bool changeTakenElsewhere;
+  };
+  for (const Case c :
+       {Case{nullptr, true, false}, Case{&other, true, false}, Case{&other, false, true}}) {
+    SCOPED_TRACE(::testing::Message() << (c.disc ? "another disc" : "the same disc")
+                                      << (c.paused ? ", paused" : ", stopped"));
+    drive_.insert(emulatedDisc(disc_));
+    Engine engine;
+    const Lba track2 = disc_.toc.tracks[1].start;
+    ASSERT_EQ(engine.cd->play(track2, disc_.toc.leadOut), DriveError::None);
+    engine.listen(300);
+    ASSERT_EQ(c.paused ? engine.cd->pause() : engine.cd->stop(), DriveError::None);
+    const drive::DriveStatus before = engine.cd->status();
+    drive_.reset(1500, c.disc);
+    if (c.changeTakenElsewhere) drive_.configure([](DriveState& s) { s.mediaChanged = false; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+    const disc::Toc& want = c.disc ? other.toc : disc_.toc;
+    disc::Toc toc;
+    ASSERT_TRUE(eventually(
+        [&] { return engine.cd->readToc(toc) == DriveError::None && toc == want; }, 2000))
+        << engine.log();
+    const drive::DriveStatus after = engine.cd->status();
+    EXPECT_FALSE(after.trayOpen);
+    if (c.disc == nullptr) {
+      EXPECT_EQ(after.audio, before.audio);
+      EXPECT_EQ(after.position, before.position);
+    } else {
+      EXPECT_EQ(after.audio, AudioStatus::Stopped);
+      EXPECT_EQ(after.position, want.tracks[0].start);
+    }
+    if (c.paused && c.disc == nullptr) {
+      ASSERT_EQ(engine.cd->resume(), DriveError::None);
+      engine.listen(500);
+      EXPECT_EQ(engine.cd->status().audio, AudioStatus::Playing);
+      EXPECT_GT(engine.cd->status().position, before.position);
+    }
+    EXPECT_EQ(engine.log().find("went away"), std::string::npos) << engine.log();
+  }
+}
+
 TEST_F(EmulatedCdrom, OneBadSectorCostsThreeFailedCommandsAndTheLogSaysWhich) {
   drive_.configure([](DriveState& s) { s.unreadable = {1000}; });
   Engine engine;
