@@ -27,7 +27,8 @@ class Desktop : public ServiceHarness {
   void SetUp() override {
     ServiceHarness::SetUp();
     world_.setenv("TAVRELO2_DISC_IMAGES", disc_.cue.string());
-    world_.setenv("DBUS_SESSION_BUS_ADDRESS", startBus());
+    session_ = startBus();
+    world_.setenv("DBUS_SESSION_BUS_ADDRESS", session_);
     system_ = startBus();
     world_.setenv("DBUS_SYSTEM_BUS_ADDRESS", system_);
   }
@@ -44,8 +45,30 @@ class Desktop : public ServiceHarness {
   }
 
   // Runs `command` in the background until the test ends, its output into `out`.
-  void background(const std::string& command, const std::filesystem::path& out) {
-    helpers_.push_back(std::stoi(shell(command + " > " + out.string() + " 2>&1 & echo $!")));
+  pid_t background(const std::string& command, const std::filesystem::path& out) {
+    helpers_.push_back(
+        std::stoi(shell("exec " + command + " > " + out.string() + " 2>&1 & echo $!")));
+    return helpers_.back();
+  }
+  // A stand-in for a desktop's inhibitor (fake-inhibitor.py `args`) on the
+  // session bus, once it owns its name; what it prints goes into `out`.
+  pid_t inhibitor(const std::string& args, const std::filesystem::path& out) {
+    const pid_t pid = background(
+        "/usr/bin/python3 " + here("fake-inhibitor.py") + " '" + session_ + "' " + args, out);
+    EXPECT_TRUE(eventually([&] { return read(out).starts_with("ready\n"); }));
+    return pid;
+  }
+  static std::string here(const std::string& file) {
+    return (std::filesystem::path(__FILE__).parent_path() / file).string();
+  }
+  static std::string read(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // Whether the stand-in's last line ends in `text`.
+  static bool last(const std::filesystem::path& file, const std::string& text) {
+    const std::string all = read(file);
+    return all.ends_with(text + "\n");
   }
 
   // mcisend's output for these commands on drive D:, one per line.
@@ -65,7 +88,7 @@ class Desktop : public ServiceHarness {
     return eventually([&] { return player(args) == text + "\n"; }, 3000);
   }
 
-  std::string system_;
+  std::string session_, system_;
   std::vector<pid_t> helpers_;  // ended with the test
 };
 
@@ -84,10 +107,7 @@ TEST_F(Desktop, APlayerClientSeesAndDrivesTheDiscAfterItsClientLeft) {
   background("dbus-monitor \"type='signal',path='/org/mpris/MediaPlayer2'\"", watched);
   ASSERT_TRUE(eventually([&] { return std::filesystem::file_size(watched) > 0; }));
   EXPECT_EQ(mci("pause cd\\n"), "\n");
-  const auto monitor = [&] {
-    std::ifstream in(watched);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
+  const auto monitor = [&] { return read(watched); };
   EXPECT_TRUE(eventually([&] { return monitor().find("\"Paused\"") != std::string::npos; }));
 
   // The volume is the drive's own stream's, and holds for a restarted sound server.
@@ -128,9 +148,7 @@ TEST_F(Desktop, WhileADiscPlaysTheComputerStaysAwakeAndSleepPausesIt) {
   // No session bus here: the drives work as before, and the log says why the
   // desktop cannot see them.
   world_.setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir_.path() / "none").string());
-  background("/usr/bin/python3 " +
-                 (std::filesystem::path(__FILE__).parent_path() / "fake-logind.py").string() +
-                 " '" + system_ + "'",
+  background("/usr/bin/python3 " + here("fake-logind.py") + " '" + system_ + "'",
              dir_.path() / "logind");
   ASSERT_TRUE(eventually([&] { return logind("Held") == "(false,)\n"; }));
 
@@ -147,6 +165,65 @@ TEST_F(Desktop, WhileADiscPlaysTheComputerStaysAwakeAndSleepPausesIt) {
   logind("Sleep", "false");  // after the resume the disc waits for its listener
   EXPECT_EQ(mci("status cd mode\\n"), "paused\n");
   EXPECT_NE(log().find("media controls cannot reach"), std::string::npos);
+}
+
+// The desktop's own inhibitor, one desktop at a time: held while the disc
+// plays, given back within a second of a pause, and when the service ends.
+struct Inhibitor {
+  const char* desktop;
+  const char* asked;  // the arguments of its Inhibit, as Python prints them
+};
+
+class SuspendHeldOff : public Desktop, public ::testing::WithParamInterface<Inhibitor> {};
+
+TEST_P(SuspendHeldOff, WhileADiscPlays) {
+  const auto out = dir_.path() / "inhibitor";
+  inhibitor(GetParam().desktop, out);
+  ASSERT_EQ(mci("play cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return last(out, "-> held 1"); }));
+  EXPECT_EQ(read(out), std::string("ready\ninhibit ") + GetParam().asked + " -> held 1\n");
+  EXPECT_EQ(mci("pause cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return last(out, "release -> held 0"); }, 1000));
+  EXPECT_EQ(mci("play cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return last(out, "-> held 1"); }));
+  world_.stopService();  // SIGTERM
+  EXPECT_TRUE(eventually([&] { return last(out, "release -> held 0"); })) << read(out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, SuspendHeldOff,
+    ::testing::Values(Inhibitor{"portal", "('', 4, {'reason': 'Un disque est en lecture'})"},
+                      Inhibitor{"gnome", "('tavrelo2', 0, 'Un disque est en lecture', 4)"},
+                      Inhibitor{"kde", "('tavrelo2', 'Un disque est en lecture')"}),
+    [](const auto& test) { return std::string(test.param.desktop); });
+
+// A portal that refuses makes way for GNOME's session manager; one that
+// arrives while a disc plays takes over, and one that leaves gives the hold
+// back to GNOME. An answer that comes after the pause is given back at once.
+TEST_F(Desktop, TheSuspendInhibitorFallsBackAndFollowsTheDesktopsComingsAndGoings) {
+  const auto portal = dir_.path() / "portal", gnome = dir_.path() / "gnome";
+  pid_t refusing = inhibitor("portal --refuse", dir_.path() / "refusing");
+  inhibitor("gnome", gnome);
+  ASSERT_EQ(mci("play cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return last(gnome, "-> held 1"); }));
+  ::kill(refusing, SIGTERM);
+  const pid_t good = inhibitor("portal", portal);
+  EXPECT_TRUE(eventually([&] { return last(portal, "-> held 1"); }));
+  EXPECT_TRUE(eventually([&] { return last(gnome, "release -> held 0"); }));
+  ::kill(good, SIGTERM);
+  EXPECT_TRUE(eventually([&] { return last(gnome, "-> held 1"); }));
+  EXPECT_EQ(mci("pause cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return last(gnome, "release -> held 0"); }, 1000));
+
+  const auto late = dir_.path() / "late";
+  inhibitor("portal --late-ms 700", late);
+  EXPECT_EQ(mci("play cd\\npause cd\\n"), "\n\n");
+  EXPECT_TRUE(eventually([&] { return last(late, "release -> held 0"); }, 3000)) << read(late);
+  EXPECT_EQ(read(gnome).find("inhibit", read(gnome).rfind("release")), std::string::npos);
+  const std::string text = log();
+  const auto refusal = text.find("did not hold off suspend (refused here)");
+  EXPECT_NE(refusal, std::string::npos) << text;
+  EXPECT_EQ(text.find("did not hold off", refusal + 1), std::string::npos) << text;
 }
 
 TEST_F(Desktop, RaiseStartsTheProgramBesideTheServiceAndQuitEndsItsWindowAndTheDisc) {
