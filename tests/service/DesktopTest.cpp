@@ -11,17 +11,6 @@
 namespace tavrelo::servicetest {
 namespace {
 
-// The standard output of a shell command.
-std::string shell(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    ::pclose(pipe);
-  }
-  return out;
-}
-
 class Desktop : public ServiceHarness {
  protected:
   void SetUp() override {
@@ -32,42 +21,17 @@ class Desktop : public ServiceHarness {
     system_ = startBus();
     world_.setenv("DBUS_SYSTEM_BUS_ADDRESS", system_);
   }
-  void TearDown() override {
-    ServiceHarness::TearDown();
-    for (pid_t pid : helpers_) ::kill(pid, SIGTERM);
-  }
-
-  std::string startBus() {
-    const std::string lines = shell("dbus-daemon --session --fork --print-address=1 --print-pid=1");
-    const auto newline = lines.find('\n');
-    helpers_.push_back(std::stoi(lines.substr(newline + 1)));
-    return lines.substr(0, newline);
-  }
-
-  // Runs `command` in the background until the test ends, its output into `out`.
-  pid_t background(const std::string& command, const std::filesystem::path& out) {
-    helpers_.push_back(
-        std::stoi(shell("exec " + command + " > " + out.string() + " 2>&1 & echo $!")));
-    return helpers_.back();
-  }
   // A stand-in for a desktop's inhibitor (fake-inhibitor.py `args`) on the
   // session bus, once it owns its name; what it prints goes into `out`.
   pid_t inhibitor(const std::string& args, const std::filesystem::path& out) {
     const pid_t pid = background(
         "/usr/bin/python3 " + here("fake-inhibitor.py") + " '" + session_ + "' " + args, out);
-    EXPECT_TRUE(eventually([&] { return read(out).starts_with("ready\n"); }));
+    EXPECT_TRUE(eventually([&] { return readFile(out).starts_with("ready\n"); }));
     return pid;
-  }
-  static std::string here(const std::string& file) {
-    return (std::filesystem::path(__FILE__).parent_path() / file).string();
-  }
-  static std::string read(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), {});
   }
   // Whether the stand-in's last line ends in `text`.
   static bool last(const std::filesystem::path& file, const std::string& text) {
-    const std::string all = read(file);
+    const std::string all = readFile(file);
     return all.ends_with(text + "\n");
   }
 
@@ -79,17 +43,11 @@ class Desktop : public ServiceHarness {
   std::string player(const std::string& args) {
     return shell("playerctl -p tavrelo2 " + args + " 2>&1");
   }
-  std::string logind(const std::string& method, const std::string& args = "") {
-    return shell("gdbus call --address '" + system_ + "' --dest org.freedesktop.login1" +
-                 " --object-path /org/freedesktop/login1 --method org.freedesktop.login1.Manager." +
-                 method + " " + args);
-  }
   bool shows(const std::string& args, const std::string& text) {
     return eventually([&] { return player(args) == text + "\n"; }, 3000);
   }
 
-  std::string session_, system_;
-  std::vector<pid_t> helpers_;  // ended with the test
+  std::string session_;
 };
 
 TEST_F(Desktop, APlayerClientSeesAndDrivesTheDiscAfterItsClientLeft) {
@@ -107,7 +65,7 @@ TEST_F(Desktop, APlayerClientSeesAndDrivesTheDiscAfterItsClientLeft) {
   background("dbus-monitor \"type='signal',path='/org/mpris/MediaPlayer2'\"", watched);
   ASSERT_TRUE(eventually([&] { return std::filesystem::file_size(watched) > 0; }));
   EXPECT_EQ(mci("pause cd\\n"), "\n");
-  const auto monitor = [&] { return read(watched); };
+  const auto monitor = [&] { return readFile(watched); };
   EXPECT_TRUE(eventually([&] { return monitor().find("\"Paused\"") != std::string::npos; }));
 
   // The volume is the drive's own stream's, and holds for a restarted sound server.
@@ -148,9 +106,7 @@ TEST_F(Desktop, WhileADiscPlaysTheComputerStaysAwakeAndSleepPausesIt) {
   // No session bus here: the drives work as before, and the log says why the
   // desktop cannot see them.
   world_.setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir_.path() / "none").string());
-  background("/usr/bin/python3 " + here("fake-logind.py") + " '" + system_ + "'",
-             dir_.path() / "logind");
-  ASSERT_TRUE(eventually([&] { return logind("Held") == "(false,)\n"; }));
+  startLogind();
 
   ASSERT_EQ(mci("play cd\\n"), "\n");
   EXPECT_TRUE(eventually([&] { return logind("Held") == "(true,)\n"; }));
@@ -181,13 +137,13 @@ TEST_P(SuspendHeldOff, WhileADiscPlays) {
   inhibitor(GetParam().desktop, out);
   ASSERT_EQ(mci("play cd\\n"), "\n");
   EXPECT_TRUE(eventually([&] { return last(out, "-> held 1"); }));
-  EXPECT_EQ(read(out), std::string("ready\ninhibit ") + GetParam().asked + " -> held 1\n");
+  EXPECT_EQ(readFile(out), std::string("ready\ninhibit ") + GetParam().asked + " -> held 1\n");
   EXPECT_EQ(mci("pause cd\\n"), "\n");
   EXPECT_TRUE(eventually([&] { return last(out, "release -> held 0"); }, 1000));
   EXPECT_EQ(mci("play cd\\n"), "\n");
   EXPECT_TRUE(eventually([&] { return last(out, "-> held 1"); }));
   world_.stopService();  // SIGTERM
-  EXPECT_TRUE(eventually([&] { return last(out, "release -> held 0"); })) << read(out);
+  EXPECT_TRUE(eventually([&] { return last(out, "release -> held 0"); })) << readFile(out);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -218,8 +174,8 @@ TEST_F(Desktop, TheSuspendInhibitorFallsBackAndFollowsTheDesktopsComingsAndGoing
   const auto late = dir_.path() / "late";
   inhibitor("portal --late-ms 700", late);
   EXPECT_EQ(mci("play cd\\npause cd\\n"), "\n\n");
-  EXPECT_TRUE(eventually([&] { return last(late, "release -> held 0"); }, 3000)) << read(late);
-  EXPECT_EQ(read(gnome).find("inhibit", read(gnome).rfind("release")), std::string::npos);
+  EXPECT_TRUE(eventually([&] { return last(late, "release -> held 0"); }, 3000)) << readFile(late);
+  EXPECT_EQ(readFile(gnome).find("inhibit", readFile(gnome).rfind("release")), std::string::npos);
   const std::string text = log();
   const auto refusal = text.find("did not hold off suspend (refused here)");
   EXPECT_NE(refusal, std::string::npos) << text;

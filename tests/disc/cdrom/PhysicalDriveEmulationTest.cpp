@@ -287,6 +287,41 @@ TEST_F(EmulatedCdrom, McisendPlaysACdExtraDiscsAudioSessionToItsEnd) {
             "1\n00:02:00\n");
 }
 
+// Through the service, with a stand-in logind: the disc is paused before the
+// sleep, the drive resets at the wake, and the same disc is found where it was
+// and plays on from there; another disc is a new disc, stopped at its start.
+TEST_F(EmulatedCdrom, AfterAWakeTheSameDiscKeepsItsPlaceAndAnotherStartsStopped) {
+  startLogind();
+  const auto ask = [&](const std::string& commands) {
+    return mcisend("'open D:\\ type cdaudio alias cd shareable' " + commands);
+  };
+  ASSERT_EQ(ask("'play cd from 00:03:00'"), "1\n\n");
+  ASSERT_TRUE(eventually([&] { return logind("Held") == "(true,)\n"; }));
+  logind("Sleep", "true");
+  ASSERT_TRUE(eventually([&] { return ask("'status cd mode'") == "1\npaused\n"; }));
+  const std::string place = ask("'status cd position'");
+  drive_.reset(1500);
+  logind("Sleep", "false");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  EXPECT_EQ(ask("'status cd position' 'status cd mode'"), place + "paused\n") << log();
+  EXPECT_EQ(ask("'play cd' 'status cd mode'"), "1\n\nplaying\n");
+  EXPECT_TRUE(eventually([&] { return ask("'status cd position'") > place; }, 2000));
+
+  const EmulatedDisc other =
+      emulatedDisc(testdisc::writeDisc(dir_.path() / "other", {testdisc::plainTracks(2, 2)}));
+  logind("Sleep", "true");
+  ASSERT_TRUE(eventually([&] { return ask("'status cd mode'") == "1\npaused\n"; }));
+  drive_.reset(1500, &other);
+  logind("Sleep", "false");
+  EXPECT_TRUE(eventually(
+      [&] {
+        return ask("'status cd number of tracks' 'status cd mode' 'status cd position'") ==
+               "1\n2\nstopped\n00:02:00\n";
+      },
+      4000))
+      << log();
+}
+
 TEST_F(EmulatedCdrom, ADriveThisUserMayNotOpenKeepsItsLetterAndSaysWhy) {
   drive_.configure([](DriveState& s) { s.denied = true; });
   EXPECT_EQ(disc::listPhysicalDrives(), std::vector<std::string>{"/dev/cdrom"});
