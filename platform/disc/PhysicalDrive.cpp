@@ -200,6 +200,7 @@ class PhysicalDrive final : public DiscSource {
     toc.leadOut = cdio_get_track_lba(cdio, CDIO_CDROM_LEADOUT_TRACK);
     toc.album = cdText(text, CDTEXT_FIELD_TITLE, 0);
     toc.performer = cdText(text, CDTEXT_FIELD_PERFORMER, 0);
+    toc.catalog = catalogNumber();
     leadOut_ = toc.leadOut;
     audioEnd_ = toc.audioEnd();
     return toc;
@@ -306,6 +307,16 @@ class PhysicalDrive final : public DiscSource {
       if (!cdio_) throw DiscError(device_ + ": libcdio cannot open the drive");
     }
     return cdio_.get();
+  }
+
+  // The disc's MCN through the kernel (READ SUB-CHANNEL); empty when the disc
+  // has none (all zeros) or the drive does not say.
+  std::string catalogNumber() {
+    cdrom_mcn mcn{};
+    if (::ioctl(fd_.get(), CDROM_GET_MCN, &mcn) != 0) return {};
+    const auto* digits = reinterpret_cast<const char*>(mcn.medium_catalog_number);
+    std::string number(digits, ::strnlen(digits, sizeof mcn.medium_catalog_number));
+    return number.find_first_not_of('0') == std::string::npos ? std::string() : number;
   }
 
   // Drives go back to their own (full, loud) speed with every new disc, so

@@ -29,6 +29,15 @@ std::size_t secondsToBytes(int seconds) {
   return static_cast<std::size_t>(seconds) * disc::kFramesPerSecond * kSectorBytes;
 }
 
+// Two looks at one disc: the same TOC, and the same catalogue number where
+// both looks have one (a drive may fail to give it).
+bool sameDisc(const Toc& a, const Toc& b) {
+  if (!a.catalog.empty() && !b.catalog.empty() && a.catalog != b.catalog) return false;
+  Toc withCatalog = a;
+  withCatalog.catalog = b.catalog;
+  return withCatalog == b;
+}
+
 }  // namespace
 
 DigitalCdDrive::DigitalCdDrive(std::unique_ptr<disc::DiscSource> source,
@@ -272,9 +281,10 @@ void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
     return;
   }
   const bool present = media.state == disc::MediaState::DiscPresent;
-  // A disc never seen to leave that has the TOC of the one in use is that
-  // disc: a reset drive reports a media change with the same disc inside.
-  const bool same = present && mediaPresent_ && media.tocError.empty() && media.toc == toc_;
+  // A disc never seen to leave that has the TOC (and catalogue number) of
+  // the one in use is that disc: a reset drive reports a media change with
+  // the same disc inside.
+  const bool same = present && mediaPresent_ && media.tocError.empty() && sameDisc(media.toc, toc_);
   const bool changed = !same && (present != mediaPresent_ || media.generation != generation_ ||
                                  (present && media.toc != toc_));
   trayOpen_ = media.state == disc::MediaState::TrayOpen;

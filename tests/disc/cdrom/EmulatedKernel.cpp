@@ -65,6 +65,7 @@ class Fields {
         s.generation, s.readyAtMs, s.speed, s.disc.image, s.disc.toc.tracks, s.disc.toc.leadOut,
         s.disc.lastSession, s.disc.album, s.disc.performer, s.disc.titles, s.disc.performers,
         s.unreadable, s.opens, s.readCommands, s.failedReads, s.lastReadTimeoutMs);
+    all(s.disc.toc.catalog);
   }
   template <typename... T>
   void all(T&... fields) {
@@ -371,6 +372,14 @@ int answer(DriveState& s, int generation, unsigned long request, void* arg) {
       entry->cdte_ctrl = track.audio ? 0 : CDROM_DATA_TRACK;
       entry->cdte_datamode = track.audio ? 0 : 1;
       putAddress(entry->cdte_addr, entry->cdte_format, track.start);
+      return 0;
+    }
+    case CDROM_GET_MCN: {
+      if (noDisc) return -noDisc;
+      auto* mcn = static_cast<cdrom_mcn*>(arg);
+      std::memset(mcn, 0, sizeof *mcn);  // no number: all zeros, as drives answer
+      std::memcpy(mcn->medium_catalog_number, s.disc.toc.catalog.data(),
+                  std::min(s.disc.toc.catalog.size(), sizeof mcn->medium_catalog_number - 1));
       return 0;
     }
     case CDROMMULTISESSION: {

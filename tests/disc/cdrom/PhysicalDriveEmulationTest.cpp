@@ -194,21 +194,26 @@ TEST_F(EmulatedCdrom, AStandbyBlipKeepsAPausedDiscPausedAndAPlayingOnePlaying) {
 
 // A drive that resets (a wake from suspend, a USB reset, a slot loader) is
 // not ready for a while with a media change, and never shows its tray open.
-// The same disc keeps its place and its pause; another one is a new disc,
-// taken in stopped at its start, even when another program took the change.
+// The same disc keeps its place and its pause; another one (or a pressing of
+// the same TOC with another catalogue number) is a new disc, taken in stopped
+// at its start, even when another program took the change.
 TEST_F(EmulatedCdrom, ADriveThatResetsTakesItsDiscBackAndTheSameDiscKeepsItsPlace) {
   const EmulatedDisc other =
       emulatedDisc(testdisc::writeDisc(dir_.path() / "other", {testdisc::plainTracks(2, 2)}));
+  EmulatedDisc first = emulatedDisc(disc_);
+  first.toc.catalog = "3259119744521";
+  EmulatedDisc reissue = first;
+  reissue.toc.catalog = "3259119744538";
   struct Case {
     const EmulatedDisc* disc;
     bool paused;
     bool changeTakenElsewhere;
   };
-  for (const Case c :
-       {Case{nullptr, true, false}, Case{&other, true, false}, Case{&other, false, true}}) {
-    SCOPED_TRACE(::testing::Message() << (c.disc ? "another disc" : "the same disc")
+  for (const Case c : {Case{nullptr, true, false}, Case{&other, true, false},
+                       Case{&other, false, true}, Case{&reissue, true, false}}) {
+    SCOPED_TRACE(::testing::Message() << (c.disc ? c.disc->toc.catalog : "the same disc")
                                       << (c.paused ? ", paused" : ", stopped"));
-    drive_.insert(emulatedDisc(disc_));
+    drive_.insert(first);
     Engine engine;
     const Lba track2 = disc_.toc.tracks[1].start;
     ASSERT_EQ(engine.cd->play(track2, disc_.toc.leadOut), DriveError::None);
@@ -218,7 +223,7 @@ TEST_F(EmulatedCdrom, ADriveThatResetsTakesItsDiscBackAndTheSameDiscKeepsItsPlac
     drive_.reset(1500, c.disc);
     if (c.changeTakenElsewhere) drive_.configure([](DriveState& s) { s.mediaChanged = false; });
     std::this_thread::sleep_for(std::chrono::milliseconds(1800));
-    const disc::Toc& want = c.disc ? other.toc : disc_.toc;
+    const disc::Toc& want = (c.disc ? *c.disc : first).toc;
     disc::Toc toc;
     ASSERT_TRUE(eventually(
         [&] { return engine.cd->readToc(toc) == DriveError::None && toc == want; }, 2000))
