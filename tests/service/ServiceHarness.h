@@ -130,8 +130,9 @@ class ServiceHarness : public ::testing::Test {
                  " --object-path /org/freedesktop/login1 --method org.freedesktop.login1.Manager." +
                  method + " " + args + " 2>&1");
   }
+  // A stand-in server of this folder (its targets name it in TAVRELO_STAND_INS).
   static std::string here(const std::string& file) {
-    return (std::filesystem::path(__FILE__).parent_path() / file).string();
+    return (std::filesystem::path(TAVRELO_STAND_INS) / file).string();
   }
 
   testing::PrivateWorld world_;
