@@ -31,8 +31,7 @@ class Desktop : public ServiceHarness {
   }
   // Whether the stand-in's last line ends in `text`.
   static bool last(const std::filesystem::path& file, const std::string& text) {
-    const std::string all = readFile(file);
-    return all.ends_with(text + "\n");
+    return readFile(file).ends_with(text + "\n");
   }
 
   // mcisend's output for these commands on drive D:, one per line.
