@@ -55,8 +55,9 @@ class DiscSource {
   // Never throws and never waits for a disc to spin up.
   virtual MediaState mediaState() = 0;
   // Changes whenever the disc may have changed (tray opened and closed, disc
-  // swapped, the drive unplugged), so a cached TOC can be dropped. A drive
-  // that wakes from standby keeps its generation.
+  // swapped, the drive unplugged, a drive ready again after "not ready"), so
+  // a cached TOC can be read again; whether the disc really changed is for
+  // the TOC to say.
   virtual std::uint64_t mediaGeneration() = 0;
 
   virtual Toc readToc() = 0;

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <mutex>
 #include <tuple>
+#include <utility>
 
 #include "platform/disc/TextEncoding.h"
 #include "platform/os/Fd.h"
@@ -144,12 +145,16 @@ class PhysicalDrive final : public DiscSource {
     } else if (status == CDS_TRAY_OPEN) {
       state = MediaState::TrayOpen;
     } else if (status == CDS_DRIVE_NOT_READY) {
-      // Spinning up after the tray closed, or waking from standby: whatever
-      // disc we knew stays known until the drive says otherwise.
+      // Spinning up after the tray closed, waking from standby or resetting:
+      // whatever disc we knew stays known until the drive says otherwise.
+      wasNotReady_ = true;
       return MediaState::NotReady;
     }
-    if (state == MediaState::DiscPresent && !discKnown_) {
-      // A disc arrived, with or without a media-change event to say so.
+    const bool wasNotReady = std::exchange(wasNotReady_, false);
+    if (state == MediaState::DiscPresent && (!discKnown_ || wasNotReady)) {
+      // A disc arrived, with or without a media-change event to say so (the
+      // event goes to whichever program asks first). A drive that was not
+      // ready may hold another disc now: a slot loader, a reset.
       newDisc();
       discKnown_ = true;
     } else if (state != MediaState::DiscPresent && discKnown_) {
@@ -201,6 +206,7 @@ class PhysicalDrive final : public DiscSource {
     toc.leadOut = cdio_get_track_lba(cdio, CDIO_CDROM_LEADOUT_TRACK);
     toc.album = cdText(text, CDTEXT_FIELD_TITLE, 0);
     toc.performer = cdText(text, CDTEXT_FIELD_PERFORMER, 0);
+    toc.catalog = catalogNumber();
     leadOut_ = toc.leadOut;
     audioEnd_ = toc.audioEnd();
     return toc;
@@ -311,6 +317,16 @@ class PhysicalDrive final : public DiscSource {
     return cdio_.get();
   }
 
+  // The disc's MCN through the kernel (READ SUB-CHANNEL); empty when the disc
+  // has none (all zeros) or the drive does not say.
+  std::string catalogNumber() {
+    cdrom_mcn mcn{};
+    if (::ioctl(fd_.get(), CDROM_GET_MCN, &mcn) != 0) return {};
+    const auto* digits = reinterpret_cast<const char*>(mcn.medium_catalog_number);
+    std::string number(digits, ::strnlen(digits, sizeof mcn.medium_catalog_number));
+    return number.find_first_not_of('0') == std::string::npos ? std::string() : number;
+  }
+
   // Drives go back to their own (full, loud) speed with every new disc, so
   // the speed is asked for again each time one is taken in.
   void applySpeed() {
@@ -381,6 +397,7 @@ class PhysicalDrive final : public DiscSource {
   Lba audioEnd_ = 0;  // the first address past the last audio sector
   std::uint64_t generation_ = 1;
   bool discKnown_ = false;
+  bool wasNotReady_ = false;  // the last state asked for was "not ready"
   bool gone_ = false;
   std::vector<std::string> nodesAtLoss_;
   std::chrono::steady_clock::time_point lastSearch_{};

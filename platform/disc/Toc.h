@@ -51,6 +51,8 @@ struct Toc {
   Lba leadOut = 0;
   std::string album{};  // UTF-8, as the titles
   std::string performer{};
+  // The media catalogue number (13 digits), where the drive gives one.
+  std::string catalog{};
 
   bool empty() const { return tracks.empty(); }
   int firstTrack() const { return tracks.empty() ? 0 : tracks.front().number; }

@@ -29,6 +29,15 @@ std::size_t secondsToBytes(int seconds) {
   return static_cast<std::size_t>(seconds) * disc::kFramesPerSecond * kSectorBytes;
 }
 
+// Two looks at one disc: the same TOC, and the same catalogue number where
+// both looks have one (a drive may fail to give it).
+bool sameDisc(const Toc& a, const Toc& b) {
+  if (!a.catalog.empty() && !b.catalog.empty() && a.catalog != b.catalog) return false;
+  Toc withCatalog = a;
+  withCatalog.catalog = b.catalog;
+  return withCatalog == b;
+}
+
 }  // namespace
 
 DigitalCdDrive::DigitalCdDrive(std::unique_ptr<disc::DiscSource> source,
@@ -266,21 +275,26 @@ bool DigitalCdDrive::deemphasisWanted() const {
 }
 
 void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
-  if (media.state == disc::MediaState::NotReady && media.generation == generation_) {
-    // Waking from standby, or a closed tray's disc still spinning up: what
-    // was known stays (a paused disc stays paused), and a disc that arrives
-    // comes with a new generation.
-    trayOpen_ = false;
-    return;
-  }
   const bool gone = media.state == disc::MediaState::Gone;
   if (gone != driveGone_) {
     logProblem(gone ? "the drive is gone" : "the drive is back");
     driveGone_ = gone;
   }
+  if (media.state == disc::MediaState::NotReady) {
+    // Waking from standby, resetting (after a suspend, with a media change),
+    // or a closed tray's disc still spinning up: what was known stays (a
+    // paused disc stays paused) until the drive is ready to say which disc it
+    // holds; its generation is taken then, so that disc's TOC is read.
+    trayOpen_ = false;
+    return;
+  }
   const bool present = media.state == disc::MediaState::DiscPresent;
-  const bool changed =
-      present != mediaPresent_ || media.generation != generation_ || (present && media.toc != toc_);
+  // A disc never seen to leave that has the TOC (and catalogue number) of
+  // the one in use is that disc: a reset drive reports a media change with
+  // the same disc inside.
+  const bool same = present && mediaPresent_ && media.tocError.empty() && sameDisc(media.toc, toc_);
+  const bool changed = !same && (present != mediaPresent_ || media.generation != generation_ ||
+                                 (present && media.toc != toc_));
   trayOpen_ = media.state == disc::MediaState::TrayOpen;
   generation_ = media.generation;
   if (!changed) return;
@@ -314,17 +328,21 @@ void DigitalCdDrive::adoptMediaLocked(const MediaSnapshot& media) {
 void DigitalCdDrive::pollMedia() {
   std::uint64_t epoch = 0;
   std::uint64_t knownGeneration = 0;
+  bool knownPresent = false;
   {
     std::lock_guard lock(mutex_);
     epoch = mediaEpoch_;
     knownGeneration = generation_;
+    knownPresent = mediaPresent_;
   }
   MediaSnapshot media;
   {
     std::lock_guard sourceLock(sourceMutex_);
     media.state = source_->mediaState();
     media.generation = source_->mediaGeneration();
-    if (media.generation == knownGeneration) {
+    // A disc in a drive we hold none for is taken in, change or not.
+    if (media.generation == knownGeneration &&
+        (media.state != disc::MediaState::DiscPresent || knownPresent)) {
       std::lock_guard lock(mutex_);
       if (media.state != disc::MediaState::NotReady) {
         trayOpen_ = media.state == disc::MediaState::TrayOpen;

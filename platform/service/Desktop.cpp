@@ -9,6 +9,7 @@
 #include "platform/service/MediaPlayer2.h"
 #include "platform/service/Protocol.h"
 #include "platform/service/ServiceLauncher.h"
+#include "platform/service/SessionInhibitor.h"
 #include "platform/service/SleepGuard.h"
 #include "platform/service/TitleLookups.h"
 
@@ -52,11 +53,13 @@ struct Desktop::Parts {
   std::unique_ptr<MediaPlayer2> player;
   std::unique_ptr<SleepGuard> sleep;
   TitleLookups titles;
+  std::unique_ptr<SessionInhibitor> inhibitor;
   std::int64_t nextLook = -1;  // steady ms, -1 for never
 
   ~Parts() {
     player.reset();
     sleep.reset();
+    inhibitor.reset();
     sd_bus_flush_close_unref(session);
     sd_bus_flush_close_unref(system);
   }
@@ -79,6 +82,7 @@ struct Desktop::Parts {
       untilBoundary = std::min(untilBoundary, std::max<std::int64_t>(0, ms) + kBoundaryMarginMs);
     }
     if (sleep) sleep->hold(playing);
+    if (inhibitor) inhibitor->hold(playing);
     nextLook = roster.all().empty() ? -1 : nowMs() + untilBoundary;
   }
 
@@ -106,6 +110,7 @@ struct Desktop::Parts {
                   " bus: " + std::strerror(-r));
       if (isSession) {
         player.reset();
+        inhibitor.reset();
       } else {
         sleep.reset();
       }
@@ -133,6 +138,8 @@ Desktop::Desktop(DesktopOptions options) : parts_(std::make_unique<Parts>()) {
     player.log = p.options.log;
     p.player = std::make_unique<MediaPlayer2>(p.session, p.roster, std::move(player));
     p.player->changed = [&p](bool seeked) { p.refresh(seeked); };
+    p.inhibitor =
+        std::make_unique<SessionInhibitor>(p.session, desktopInhibitProviders(), p.options.log);
   }
   r = sd_bus_open_system(&p.system);
   if (r < 0) {

@@ -3,7 +3,8 @@
 // The drive service on the desktop's buses: the media controls (MPRIS 2 on
 // the session bus) reach the drives with or without the window, and while a
 // disc plays the computer neither idles nor sleeps without pausing it first
-// (logind on the system bus). Either bus may be missing; the service then
+// (the desktop's own inhibitor on the session bus, logind on the system bus).
+// Either bus may be missing; the service then
 // runs as before and says so once in its log.
 //
 // Threads: the service loop's thread only. The loop is the one place that

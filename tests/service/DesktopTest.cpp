@@ -14,41 +14,27 @@
 namespace tavrelo::servicetest {
 namespace {
 
-// The standard output of a shell command.
-std::string shell(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    ::pclose(pipe);
-  }
-  return out;
-}
-
 class Desktop : public ServiceHarness {
  protected:
   void SetUp() override {
     ServiceHarness::SetUp();
     world_.setenv("TAVRELO2_DISC_IMAGES", disc_.cue.string());
-    world_.setenv("DBUS_SESSION_BUS_ADDRESS", startBus());
+    session_ = startBus();
+    world_.setenv("DBUS_SESSION_BUS_ADDRESS", session_);
     system_ = startBus();
     world_.setenv("DBUS_SYSTEM_BUS_ADDRESS", system_);
   }
-  void TearDown() override {
-    ServiceHarness::TearDown();
-    for (pid_t pid : helpers_) ::kill(pid, SIGTERM);
+  // A stand-in for a desktop's inhibitor (fake-inhibitor.py `args`) on the
+  // session bus, once it owns its name; what it prints goes into `out`.
+  pid_t inhibitor(const std::string& args, const std::filesystem::path& out) {
+    const pid_t pid = background(
+        "/usr/bin/python3 " + here("fake-inhibitor.py") + " '" + session_ + "' " + args, out);
+    EXPECT_TRUE(eventually([&] { return readFile(out).starts_with("ready\n"); }));
+    return pid;
   }
-
-  std::string startBus() {
-    const std::string lines = shell("dbus-daemon --session --fork --print-address=1 --print-pid=1");
-    const auto newline = lines.find('\n');
-    helpers_.push_back(std::stoi(lines.substr(newline + 1)));
-    return lines.substr(0, newline);
-  }
-
-  // Runs `command` in the background until the test ends, its output into `out`.
-  void background(const std::string& command, const std::filesystem::path& out) {
-    helpers_.push_back(std::stoi(shell(command + " > " + out.string() + " 2>&1 & echo $!")));
+  // Whether the stand-in's last line ends in `text`.
+  static bool last(const std::filesystem::path& file, const std::string& text) {
+    return readFile(file).ends_with(text + "\n");
   }
 
   // mcisend's output for these commands on drive D:, one per line.
@@ -59,17 +45,11 @@ class Desktop : public ServiceHarness {
   std::string player(const std::string& args) {
     return shell("playerctl -p tavrelo2 " + args + " 2>&1");
   }
-  std::string logind(const std::string& method, const std::string& args = "") {
-    return shell("gdbus call --address '" + system_ + "' --dest org.freedesktop.login1" +
-                 " --object-path /org/freedesktop/login1 --method org.freedesktop.login1.Manager." +
-                 method + " " + args);
-  }
   bool shows(const std::string& args, const std::string& text) {
     return eventually([&] { return player(args) == text + "\n"; }, 3000);
   }
 
-  std::string system_;
-  std::vector<pid_t> helpers_;  // ended with the test
+  std::string session_;
 };
 
 TEST_F(Desktop, APlayerClientSeesAndDrivesTheDiscAfterItsClientLeft) {
@@ -87,10 +67,7 @@ TEST_F(Desktop, APlayerClientSeesAndDrivesTheDiscAfterItsClientLeft) {
   background("dbus-monitor \"type='signal',path='/org/mpris/MediaPlayer2'\"", watched);
   ASSERT_TRUE(eventually([&] { return std::filesystem::file_size(watched) > 0; }));
   EXPECT_EQ(mci("pause cd\\n"), "\n");
-  const auto monitor = [&] {
-    std::ifstream in(watched);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
+  const auto monitor = [&] { return readFile(watched); };
   EXPECT_TRUE(eventually([&] { return monitor().find("\"Paused\"") != std::string::npos; }));
 
   // The volume is the drive's own stream's, and holds for a restarted sound server.
@@ -131,11 +108,7 @@ TEST_F(Desktop, WhileADiscPlaysTheComputerStaysAwakeAndSleepPausesIt) {
   // No session bus here: the drives work as before, and the log says why the
   // desktop cannot see them.
   world_.setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (dir_.path() / "none").string());
-  background("/usr/bin/python3 " +
-                 (std::filesystem::path(__FILE__).parent_path() / "fake-logind.py").string() +
-                 " '" + system_ + "'",
-             dir_.path() / "logind");
-  ASSERT_TRUE(eventually([&] { return logind("Held") == "(false,)\n"; }));
+  startLogind();
 
   ASSERT_EQ(mci("play cd\\n"), "\n");
   EXPECT_TRUE(eventually([&] { return logind("Held") == "(true,)\n"; }));
@@ -150,6 +123,65 @@ TEST_F(Desktop, WhileADiscPlaysTheComputerStaysAwakeAndSleepPausesIt) {
   logind("Sleep", "false");  // after the resume the disc waits for its listener
   EXPECT_EQ(mci("status cd mode\\n"), "paused\n");
   EXPECT_NE(log().find("media controls cannot reach"), std::string::npos);
+}
+
+// The desktop's own inhibitor, one desktop at a time: held while the disc
+// plays, given back within a second of a pause, and when the service ends.
+struct Inhibitor {
+  const char* desktop;
+  const char* asked;  // the arguments of its Inhibit, as Python prints them
+};
+
+class SuspendHeldOff : public Desktop, public ::testing::WithParamInterface<Inhibitor> {};
+
+TEST_P(SuspendHeldOff, WhileADiscPlays) {
+  const auto out = dir_.path() / "inhibitor";
+  inhibitor(GetParam().desktop, out);
+  ASSERT_EQ(mci("play cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return last(out, "-> held 1"); }));
+  EXPECT_EQ(readFile(out), std::string("ready\ninhibit ") + GetParam().asked + " -> held 1\n");
+  EXPECT_EQ(mci("pause cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return last(out, "release -> held 0"); }, 1000));
+  EXPECT_EQ(mci("play cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return last(out, "-> held 1"); }));
+  world_.stopService();  // SIGTERM
+  EXPECT_TRUE(eventually([&] { return last(out, "release -> held 0"); })) << readFile(out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, SuspendHeldOff,
+    ::testing::Values(Inhibitor{"portal", "('', 4, {'reason': 'Un disque est en lecture'})"},
+                      Inhibitor{"gnome", "('tavrelo2', 0, 'Un disque est en lecture', 4)"},
+                      Inhibitor{"kde", "('tavrelo2', 'Un disque est en lecture')"}),
+    [](const auto& test) { return std::string(test.param.desktop); });
+
+// A portal that refuses makes way for GNOME's session manager; one that
+// arrives while a disc plays takes over, and one that leaves gives the hold
+// back to GNOME. An answer that comes after the pause is given back at once.
+TEST_F(Desktop, TheSuspendInhibitorFallsBackAndFollowsTheDesktopsComingsAndGoings) {
+  const auto portal = dir_.path() / "portal", gnome = dir_.path() / "gnome";
+  pid_t refusing = inhibitor("portal --refuse", dir_.path() / "refusing");
+  inhibitor("gnome", gnome);
+  ASSERT_EQ(mci("play cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return last(gnome, "-> held 1"); }));
+  ::kill(refusing, SIGTERM);
+  const pid_t good = inhibitor("portal", portal);
+  EXPECT_TRUE(eventually([&] { return last(portal, "-> held 1"); }));
+  EXPECT_TRUE(eventually([&] { return last(gnome, "release -> held 0"); }));
+  ::kill(good, SIGTERM);
+  EXPECT_TRUE(eventually([&] { return last(gnome, "-> held 1"); }));
+  EXPECT_EQ(mci("pause cd\\n"), "\n");
+  EXPECT_TRUE(eventually([&] { return last(gnome, "release -> held 0"); }, 1000));
+
+  const auto late = dir_.path() / "late";
+  inhibitor("portal --late-ms 700", late);
+  EXPECT_EQ(mci("play cd\\npause cd\\n"), "\n\n");
+  EXPECT_TRUE(eventually([&] { return last(late, "release -> held 0"); }, 3000)) << readFile(late);
+  EXPECT_EQ(readFile(gnome).find("inhibit", readFile(gnome).rfind("release")), std::string::npos);
+  const std::string text = log();
+  const auto refusal = text.find("did not hold off suspend (refused here)");
+  EXPECT_NE(refusal, std::string::npos) << text;
+  EXPECT_EQ(text.find("did not hold off", refusal + 1), std::string::npos) << text;
 }
 
 TEST_F(Desktop, RaiseStartsTheProgramBesideTheServiceAndQuitEndsItsWindowAndTheDisc) {

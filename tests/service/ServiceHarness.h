@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,22 @@ namespace tavrelo::servicetest {
 using testing::eventually;
 using testing::reaped;
 
+// The standard output of a shell command.
+inline std::string shell(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    ::pclose(pipe);
+  }
+  return out;
+}
+
+inline std::string readFile(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 class ServiceHarness : public ::testing::Test {
  protected:
   ServiceHarness() : world_(3, 4, false), dir_(world_.dir), disc_(world_.disc) {}
@@ -28,6 +46,7 @@ class ServiceHarness : public ::testing::Test {
   void TearDown() override {
     for (pid_t pid : started_) stopService(pid);
     world_.stopService();
+    for (pid_t pid : helpers_) ::kill(pid, SIGTERM);
     // A service built with the sanitizers reports into its log, not here.
     const std::string text = log();
     EXPECT_EQ(text.find("Sanitizer"), std::string::npos) << text;
@@ -80,12 +99,51 @@ class ServiceHarness : public ::testing::Test {
     }
   }
 
+  // A private D-Bus daemon until the test ends; its address.
+  std::string startBus() {
+    const std::string lines = shell("dbus-daemon --session --fork --print-address=1 --print-pid=1");
+    const auto newline = lines.find('\n');
+    helpers_.push_back(std::stoi(lines.substr(newline + 1)));
+    return lines.substr(0, newline);
+  }
+
+  // Runs `command` in the background until the test ends, its output into `out`.
+  pid_t background(const std::string& command, const std::filesystem::path& out) {
+    helpers_.push_back(
+        std::stoi(shell("exec " + command + " > " + out.string() + " 2>&1 & echo $!")));
+    return helpers_.back();
+  }
+
+  // The stand-in logind (fake-logind.py) on a private system bus that the
+  // service started from now on uses.
+  void startLogind() {
+    if (system_.empty()) {
+      system_ = startBus();
+      world_.setenv("DBUS_SYSTEM_BUS_ADDRESS", system_);
+    }
+    background("/usr/bin/python3 " + here("fake-logind.py") + " '" + system_ + "'",
+               dir_.path() / "logind");
+    ASSERT_TRUE(eventually([&] { return logind("Held") == "(false,)\n"; }));
+  }
+  std::string logind(const std::string& method, const std::string& args = "") {
+    return shell("gdbus call --address '" + system_ + "' --dest org.freedesktop.login1" +
+                 " --object-path /org/freedesktop/login1 --method org.freedesktop.login1.Manager." +
+                 method + " " + args + " 2>&1");
+  }
+  // A stand-in server of this folder (its targets name it in TAVRELO_STAND_INS).
+  static std::string here(const std::string& file) {
+    return (std::filesystem::path(TAVRELO_STAND_INS) / file).string();
+  }
+
   testing::PrivateWorld world_;
   test::TempDir& dir_;
   testdisc::TestDisc& disc_;
 
+  std::string system_;
+
  private:
   std::vector<pid_t> started_;
+  std::vector<pid_t> helpers_;  // ended with the test
 };
 
 }  // namespace tavrelo::servicetest

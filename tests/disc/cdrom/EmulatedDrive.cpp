@@ -63,6 +63,15 @@ void EmulatedDrive::standbyBlip(int ms) {
   configure([&](DriveState& s) { s.readyAtMs = nowMs() + ms; });
 }
 
+void EmulatedDrive::reset(int ms, const EmulatedDisc* other) {
+  configure([&](DriveState& s) {
+    s.readyAtMs = nowMs() + ms;
+    s.mediaChanged = true;
+    s.speed = 0;
+    if (other != nullptr) s.disc = *other;
+  });
+}
+
 void EmulatedDrive::plug(const std::string& node) {
   configure([&](DriveState& s) {
     s.plugged = !node.empty();

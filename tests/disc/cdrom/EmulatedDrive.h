@@ -83,6 +83,10 @@ class EmulatedDrive {
   // sense 2/04/01 until then). Both count as a media change.
   void pressTrayButton(int spinUpMs = 0);
   void standbyBlip(int ms);  // not ready for `ms`, same disc, no media change
+  // A reset (a wake from suspend, a USB reset, a slot loader swapping discs):
+  // not ready for `ms` and a media change, the tray never seen open; with
+  // `other`, that disc is in the drive afterwards.
+  void reset(int ms, const EmulatedDisc* other = nullptr);
   // Plugs the drive in under `node`, or unplugs it (""): its nodes vanish and
   // open descriptors get ENODEV. A real kernel keeps the old node while a
   // descriptor of the unplugged drive is open, so a drive comes back under

@@ -70,6 +70,7 @@ class Fields {
         s.disc.lastSession, s.disc.album, s.disc.performer, s.disc.titles, s.disc.performers,
         s.unreadable, s.opens, s.readCommands, s.failedReads, s.lastReadTimeoutMs, s.commands,
         s.seekMs, s.timedReads, s.head);
+    all(s.disc.toc.catalog);
   }
   template <typename... T>
   void all(T&... fields) {
@@ -386,6 +387,14 @@ int answer(DriveState& s, int generation, unsigned long request, void* arg) {
           (track.flags.copyPermitted ? 0x2 : 0) | (track.flags.fourChannel ? 0x8 : 0);
       entry->cdte_datamode = track.audio ? 0 : 1;
       putAddress(entry->cdte_addr, entry->cdte_format, track.start);
+      return 0;
+    }
+    case CDROM_GET_MCN: {
+      if (noDisc) return -noDisc;
+      auto* mcn = static_cast<cdrom_mcn*>(arg);
+      std::memset(mcn, 0, sizeof *mcn);  // no number: all zeros, as drives answer
+      std::memcpy(mcn->medium_catalog_number, s.disc.toc.catalog.data(),
+                  std::min(s.disc.toc.catalog.size(), sizeof mcn->medium_catalog_number - 1));
       return 0;
     }
     case CDROMMULTISESSION: {

@@ -197,6 +197,55 @@ TEST_F(EmulatedCdrom, AStandbyBlipKeepsAPausedDiscPausedAndAPlayingOnePlaying) {
   EXPECT_GT(engine.cd->status().position, paused + 75);
 }
 
+// A drive that resets (a wake from suspend, a USB reset, a slot loader) is
+// not ready for a while with a media change, and never shows its tray open.
+// The same disc keeps its place and its pause; another one (or a pressing of
+// the same TOC with another catalogue number) is a new disc, taken in stopped
+// at its start, even when another program took the change.
+TEST_F(EmulatedCdrom, ADriveThatResetsTakesItsDiscBackAndTheSameDiscKeepsItsPlace) {
+  const EmulatedDisc other =
+      emulatedDisc(testdisc::writeDisc(dir_.path() / "other", {testdisc::plainTracks(2, 2)}));
+  EmulatedDisc first = emulatedDisc(disc_);
+  first.toc.catalog = "3259119744521";
+  EmulatedDisc reissue = first;
+  reissue.toc.catalog = "3259119744538";
+  struct Case {
+    const EmulatedDisc* disc;
+    bool paused;
+    bool changeTakenElsewhere;
+  };
+  for (const Case c : {Case{nullptr, true, false}, Case{&other, true, false},
+                       Case{&other, false, true}, Case{&reissue, true, false}}) {
+    SCOPED_TRACE(::testing::Message() << (c.disc ? c.disc->toc.catalog : "the same disc")
+                                      << (c.paused ? ", paused" : ", stopped"));
+    drive_.insert(first);
+    Engine engine;
+    const Lba track2 = disc_.toc.tracks[1].start;
+    ASSERT_EQ(engine.cd->play(track2, disc_.toc.leadOut), DriveError::None);
+    engine.listen(300);
+    ASSERT_EQ(c.paused ? engine.cd->pause() : engine.cd->stop(), DriveError::None);
+    const drive::DriveStatus before = engine.cd->status();
+    drive_.reset(1500, c.disc);
+    if (c.changeTakenElsewhere) drive_.configure([](DriveState& s) { s.mediaChanged = false; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+    const disc::Toc& want = (c.disc ? *c.disc : first).toc;
+    disc::Toc toc;
+    ASSERT_TRUE(eventually(
+        [&] { return engine.cd->readToc(toc) == DriveError::None && toc == want; }, 2000))
+        << engine.log();
+    const drive::DriveStatus after = engine.cd->status();
+    EXPECT_FALSE(after.trayOpen);
+    if (c.disc == nullptr) {
+      EXPECT_EQ(after.audio, before.audio);
+      EXPECT_EQ(after.position, before.position);
+    } else {
+      EXPECT_EQ(after.audio, AudioStatus::Stopped);
+      EXPECT_EQ(after.position, want.tracks[0].start);
+    }
+    EXPECT_EQ(engine.log().find("went away"), std::string::npos) << engine.log();
+  }
+}
+
 TEST_F(EmulatedCdrom, OneBadSectorCostsThreeFailedCommandsAndTheLogSaysWhich) {
   drive_.configure([](DriveState& s) { s.unreadable = {1000}; });
   Engine engine;
@@ -356,6 +405,41 @@ TEST_F(EmulatedCdrom, McisendPlaysACdExtraDiscsAudioSessionToItsEnd) {
       8000));
   EXPECT_EQ(mcisend("'open D:\\ type cdaudio alias cd shareable' 'status cd position'"),
             "1\n00:02:00\n");
+}
+
+// Through the service, with a stand-in logind: the disc is paused before the
+// sleep, the drive resets at the wake, and the same disc is found where it was
+// and plays on from there; another disc is a new disc, stopped at its start.
+TEST_F(EmulatedCdrom, AfterAWakeTheSameDiscKeepsItsPlaceAndAnotherStartsStopped) {
+  startLogind();
+  const auto ask = [&](const std::string& commands) {
+    return mcisend("'open D:\\ type cdaudio alias cd shareable' " + commands);
+  };
+  ASSERT_EQ(ask("'play cd from 00:03:00'"), "1\n\n");
+  ASSERT_TRUE(eventually([&] { return logind("Held") == "(true,)\n"; }));
+  logind("Sleep", "true");
+  ASSERT_TRUE(eventually([&] { return ask("'status cd mode'") == "1\npaused\n"; }));
+  const std::string place = ask("'status cd position'");
+  drive_.reset(1500);
+  logind("Sleep", "false");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  EXPECT_EQ(ask("'status cd position' 'status cd mode'"), place + "paused\n") << log();
+  EXPECT_EQ(ask("'play cd' 'status cd mode'"), "1\n\nplaying\n");
+  EXPECT_TRUE(eventually([&] { return ask("'status cd position'") > place; }, 2000));
+
+  const EmulatedDisc other =
+      emulatedDisc(testdisc::writeDisc(dir_.path() / "other", {testdisc::plainTracks(2, 2)}));
+  logind("Sleep", "true");
+  ASSERT_TRUE(eventually([&] { return ask("'status cd mode'") == "1\npaused\n"; }));
+  drive_.reset(1500, &other);
+  logind("Sleep", "false");
+  EXPECT_TRUE(eventually(
+      [&] {
+        return ask("'status cd number of tracks' 'status cd mode' 'status cd position'") ==
+               "1\n2\nstopped\n00:02:00\n";
+      },
+      4000))
+      << log();
 }
 
 TEST_F(EmulatedCdrom, ADriveThisUserMayNotOpenKeepsItsLetterAndSaysWhy) {
