@@ -191,9 +191,34 @@ TEST(CueImageSheets, FileNamesAreFoundAsWindowsToolsWriteThem) {
   // Two files that differ only in case: no guessing.
   std::filesystem::copy_file(plain.disc.files[0], dir / "album.bin");
   EXPECT_NE(openRefusal(dir / "moved.cue")
-                .find("line 1: \"C:\\Rips\\Album\\ALBUM.bin\" not found in " + dir.string()),
+                .find("line 1: \"C:\\Rips\\Album\\ALBUM.bin\" not found: looked for " +
+                      dir.string() + "/C:/Rips/Album/ALBUM.bin and " + dir.string() +
+                      "/ALBUM.bin; put the file there or correct the FILE line"),
             std::string::npos)
       << openRefusal(dir / "moved.cue");
+}
+
+// A partial rip of tracks 4 and 5 ending in an Enhanced CD's data session:
+// two tracks numbered from 1, the disc ending with the last audio; each
+// reading noted in the log at the first load only.
+TEST(CueImageSheets, PartialRipOfAnEnhancedCdPlaysItsAudioFromTrackOne) {
+  Plain plain(2);
+  const auto& dir = plain.dir.path();
+  writeAll(dir / "part.cue",
+           "FILE disc.bin BINARY\n  TRACK 04 AUDIO\n    INDEX 01 00:00:00\n"
+           "  TRACK 05 AUDIO\n    INDEX 01 00:01:00\n  TRACK 06 MODE1/2352\n");
+  CapturedLog log;
+  const auto image = CueImage::open(dir / "part.cue");
+  EXPECT_EQ(image->readToc(), plain.disc.toc);
+  image->eject();
+  image->closeTray();
+  EXPECT_EQ(image->readToc(), plain.disc.toc);
+  ASSERT_EQ(log.lines.size(), 2u);
+  EXPECT_NE(log.lines[0].find("part.cue: line 6: track 6 (MODE1/2352)"), std::string::npos)
+      << log.lines[0];
+  EXPECT_NE(log.lines[1].find("part.cue: the sheet's tracks are numbered 4 to 5"),
+            std::string::npos)
+      << log.lines[1];
 }
 
 // Each broken image is refused with a message that names the sheet and its
