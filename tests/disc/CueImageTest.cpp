@@ -78,15 +78,24 @@ TEST_P(CueImageFormats, TocAndEverySampleMatchTheGenerator) {
           << "sector " << lba + s << " differs";
     }
   }
+  // Backwards, one sector at a time, across files: every read seeks.
+  for (Lba lba = disc.toc.leadOut - 1; lba >= kLeadInFrames; lba -= 41) {
+    ASSERT_EQ(image->readAudio(lba, 1, got), 1);
+    const auto want = disc.expected(lba);
+    ASSERT_TRUE(std::equal(want.begin(), want.end(), got.begin())) << "sector " << lba;
+  }
 }
 
 std::string formatName(const testing::TestParamInfo<AudioFormat>& format) {
-  return std::array{"Binary", "Motorola", "Wave", "Flac", "Aiff"}[static_cast<int>(format.param)];
+  return std::array{
+      "Binary", "Motorola", "Wave", "Flac", "Aiff", "WavPack", "Alac"}[static_cast<int>(
+      format.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFileTypes, CueImageFormats,
                          testing::Values(AudioFormat::Binary, AudioFormat::Motorola,
-                                         AudioFormat::Wave, AudioFormat::Flac, AudioFormat::Aiff),
+                                         AudioFormat::Wave, AudioFormat::Flac, AudioFormat::Aiff,
+                                         AudioFormat::WavPack, AudioFormat::Alac),
                          formatName);
 
 TEST(CueImage, ReadsStopAtTheLeadOutAndAtTheEndOfAFileCutShort) {
