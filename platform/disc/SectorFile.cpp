@@ -103,6 +103,22 @@ int bitsOf(int format) {
   }
 }
 
+// MP3, Ogg Vorbis, Opus: libsndfile decodes them to 16 bits, the encoder's
+// delay and padding taken off where the file states them (LAME header, Opus
+// pre-skip), so tracks split into files join without a gap.
+bool lossy(int format) {
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_VORBIS:
+    case SF_FORMAT_OPUS:
+    case SF_FORMAT_MPEG_LAYER_I:
+    case SF_FORMAT_MPEG_LAYER_II:
+    case SF_FORMAT_MPEG_LAYER_III:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // WAVE, AIFF, FLAC...: decoded through libsndfile, sector by sector.
 class SoundFile final : public SectorFile {
  public:
@@ -118,9 +134,8 @@ class SoundFile final : public SectorFile {
                       sf_strerror(nullptr));
     }
     const int bits = bitsOf(info.format);
-    const bool pcm16 = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ||
-                       ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC && bits == 16);
-    if (info.samplerate != 44100 || info.channels != 2 || !pcm16) {
+    const bool pcm16 = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
+    if (info.samplerate != 44100 || info.channels != 2 || !(pcm16 || lossy(info.format))) {
       throw DiscError(notCdAudio(path, info.samplerate, bits, info.channels));
     }
     if (info.frames <= 0) throw DiscError(quoted(path) + " holds no sound");

@@ -230,6 +230,60 @@ TEST(CueImageSheets, PartialRipOfAnEnhancedCdPlaysItsAudioFromTrackOne) {
       << log.lines[1];
 }
 
+// Runs ffmpeg on files of the test; it is installed with the build's dependencies.
+void ffmpeg(const std::string& arguments) {
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -nostdin " + arguments).c_str()), 0) << arguments;
+}
+
+// Lossy files play for the length their encoder stated (its delay and padding
+// taken off): the disc is the one their WAV sources make.
+TEST(CueImageSheets, LossyFilesPlayForTheirSourcesLength) {
+  Plain wave(2, AudioFormat::Wave);
+  const auto& dir = wave.dir.path();
+  for (const std::string type : {"mp3", "ogg"}) {
+    std::string sheet;
+    for (int n = 1; n <= 2; ++n) {
+      const auto source = wave.disc.files[std::size_t(n) - 1];
+      const auto coded = std::filesystem::path(source).replace_extension(type);
+      ffmpeg("-i " + source.string() + " " + coded.string());
+      sheet += "FILE \"" + coded.filename().string() + "\" MP3\n  TRACK 0" + std::to_string(n) +
+               " AUDIO\n    INDEX 01 00:00:00\n";
+    }
+    writeAll(dir / "lossy.cue", sheet);
+    EXPECT_EQ(CueImage::open(dir / "lossy.cue")->readToc(), wave.disc.toc) << type;
+  }
+}
+
+// Files in the formats FFmpeg reads for us that are no CD audio, or no such
+// file at all, each refused with the file's name and what it holds.
+TEST(CueImageSheets, CodedFilesThatAreNoCdAudioAreRefusedWithWhatTheyHold) {
+  test::TempDir dir;
+  const std::string tone = "-f lavfi -i sine=sample_rate=44100:duration=1 -ac 2 ";
+  struct Case {
+    std::string arguments;  // to ffmpeg, before the file's name; empty: a text file
+    std::string file;
+    std::string reason;
+  } cases[] = {
+      {"-f lavfi -i sine=sample_rate=22050:duration=1 -c:a wavpack", "a.wv",
+       "line 1: \"a.wv\" is 22050 Hz, 16 bits, 1 channel; a CD holds 44100 Hz"},
+      {tone + "-c:a alac -sample_fmt s32p", "b.m4a", "\"b.m4a\" is 44100 Hz, 24 bits, 2 channels"},
+      {tone + "-c:a aac", "c.m4a", "\"c.m4a\" (ALAC) holds aac sound, not ALAC"},
+      {tone + "-c:a libopus", "d.opus", "\"d.opus\" is 48000 Hz, compressed, 2 channels"},
+      {"", "e.wv", "line 1: \"e.wv\" (WavPack) cannot be read"},
+  };
+  for (const Case& c : cases) {
+    if (c.arguments.empty()) {
+      writeAll(dir.path() / c.file, "wvpk, and then nothing of WavPack");
+    } else {
+      ffmpeg(c.arguments + " " + (dir.path() / c.file).string());
+    }
+    writeAll(dir.path() / "x.cue",
+             "FILE \"" + c.file + "\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    const std::string message = openRefusal(dir.path() / "x.cue");
+    EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+  }
+}
+
 // Each broken image is refused with a message that names the sheet and its
 // fault, and a file that is no regular file is refused without waiting.
 TEST(CueImageSheets, BrokenImagesAreRefusedWithTheirReason) {
