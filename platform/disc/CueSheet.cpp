@@ -193,7 +193,8 @@ class Parser {
       file.type = SheetFileType::Audio;
     } else {
       refuseLine(line, "file type \"" + shown(typeWord) +
-                           "\" is not BINARY, MOTOROLA, WAVE, AIFF, FLAC or MP3");
+                           "\" is not BINARY, MOTOROLA, WAVE, AIFF, FLAC or MP3; WAVE serves "
+                           "for every sound file");
     }
     sheet.files.push_back(std::move(file));
   }

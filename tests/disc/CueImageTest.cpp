@@ -120,6 +120,14 @@ TEST(CueImage, ReadsStopAtTheLeadOutAndAtTheEndOfAFileCutShort) {
     EXPECT_EQ(cut.image->readAudio(150, 10, buffer), 10);
     EXPECT_THROW(cut.image->readAudio(cut.disc.toc.leadOut - 10, 10, buffer), DiscError);
   }
+  // A WavPack file cut short reads as it was up to its cut, then as silence.
+  Plain cut(1, AudioFormat::WavPack);
+  const auto& file = cut.disc.files[0];
+  std::filesystem::resize_file(file, std::filesystem::file_size(file) * 3 / 4);
+  ASSERT_EQ(cut.image->readAudio(150, 10, buffer), 10);
+  EXPECT_EQ(buffer, cut.disc.expected(150, 10));
+  ASSERT_EQ(cut.image->readAudio(cut.disc.toc.leadOut - 10, 10, buffer), 10);
+  EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0), 10 * kSectorBytes);
 }
 
 struct CapturedLog {

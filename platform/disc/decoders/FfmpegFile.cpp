@@ -15,6 +15,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "platform/disc/DiscSource.h"
@@ -123,12 +124,16 @@ class FfmpegFile final : public SectorFile {
   void read(std::int64_t first, int count, std::span<std::uint8_t> out) override {
     const std::int64_t from = first * kStereoFramesPerSector;
     const std::int64_t to = from + std::int64_t{count} * kStereoFramesPerSector;
+    const std::int64_t end = std::min(frames_, decodedEnd_);
     // Forward within a few seconds decodes on; anything else seeks.
-    if (from < pendingFrom_ || from > pendingEnd() + 5 * 44100) seekTo(from);
+    if (from < end && (from < pendingFrom_ || from > pendingEnd() + 5 * 44100)) seekTo(from);
     std::int64_t at = from;
-    while (at < to && at < frames_) {
+    while (at < to && at < end) {
       if (at >= pendingEnd()) {
-        if (!decodeNext()) break;  // the file ends early: silence from there
+        if (!decodeNext()) {
+          decodedEnd_ = pendingEnd();  // the file ends early: silence from there
+          break;
+        }
         continue;
       }
       const std::int64_t n = std::min(to, pendingEnd()) - at;
@@ -232,7 +237,10 @@ class FfmpegFile final : public SectorFile {
       }
     }
     while (pendingEnd() <= target) {
-      if (!decodeNext()) return;
+      if (!decodeNext()) {
+        decodedEnd_ = pendingEnd();
+        return;
+      }
     }
   }
 
@@ -259,6 +267,8 @@ class FfmpegFile final : public SectorFile {
   std::int64_t pendingFrom_ = 0;       // the file's frame at pending_[0]
   std::int64_t lastStamp_ = AV_NOPTS_VALUE;
   bool drained_ = false;  // the demuxer has no more packets
+  // Where decoding ended before the stated length: a file cut short.
+  std::int64_t decodedEnd_ = std::numeric_limits<std::int64_t>::max();
 };
 
 }  // namespace
