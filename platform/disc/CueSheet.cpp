@@ -292,12 +292,20 @@ class Parser {
                        [](const SheetIndex& i) { return i.number == 1; });
   }
 
-  // `last`: no TRACK follows; a data track without INDEX 01 may end the sheet.
+  // A data track with no INDEX 01, or whose indexes lie in sound files only.
+  bool withoutData(const SheetTrack& track) const {
+    return !hasIndexOne(track) ||
+           std::all_of(track.indexes.begin(), track.indexes.end(), [&](const SheetIndex& i) {
+             return sheet.files[static_cast<std::size_t>(i.file)].type == SheetFileType::Audio;
+           });
+  }
+
+  // `last`: no TRACK follows; a data track without data may end the sheet.
   void checkTrackComplete(bool last) const {
     if (sheet.tracks.empty()) return;
     const SheetTrack& track = sheet.tracks.back();
     const bool hasOne = hasIndexOne(track);
-    if (last && !hasOne && !track.audio && sheet.tracks.size() > 1) return;
+    if (last && !track.audio && sheet.tracks.size() > 1 && withoutData(track)) return;
     if (track.blockBytes == kUnknownMode) {
       refuseLine(track.line, "track mode \"" + shown(track.mode) + "\" is not supported");
     }
@@ -313,10 +321,11 @@ class Parser {
   // and no INDEX 01. The audio before it plays; the disc ends with it.
   void dropTrailingDataTrack() {
     const SheetTrack& track = sheet.tracks.back();
-    if (track.audio || hasIndexOne(track)) return;
+    if (track.audio || sheet.tracks.size() < 2 || !withoutData(track)) return;
     sheet.notes.push_back("line " + std::to_string(track.line) + ": track " +
-                          std::to_string(track.number) + " (" + shown(track.mode) +
-                          ") has no INDEX 01: the data session of an Enhanced CD, left out");
+                          std::to_string(track.number) + " (" + shown(track.mode) + ") has " +
+                          (hasIndexOne(track) ? "no data file" : "no INDEX 01") +
+                          ": the data session of an Enhanced CD, left out");
     sheet.tracks.pop_back();
     // A FILE named only for it holds nothing now.
     int lastUsed = 0;

@@ -63,8 +63,9 @@ inline constexpr std::size_t kMaxSheetBytes = 1 << 20;
 // CD-TEXT lines are read and ignored.
 // Checks what needs no file: tracks numbered in order from any first number
 // (a partial rip), each with an INDEX 01, indexes numbered in order and
-// increasing inside each file. A data track without INDEX 01 that ends the
-// sheet (an Enhanced CD's data session) is left out, with a note.
+// increasing inside each file. A data track that ends the sheet without
+// INDEX 01 or with its indexes in a sound file (an Enhanced CD's data
+// session, ripped without its data) is left out, with a note.
 // Throws DiscError naming the line, e.g.
 //   "line 7: track 3 follows track 1; tracks are numbered in order, ..."
 CueSheet parseCueSheet(std::string_view text);

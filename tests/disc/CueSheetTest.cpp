@@ -124,6 +124,8 @@ TEST(CueSheet, ReadsUtf16EnhancedCdAndPartialRips) {
       {audio + "FILE \"x.bin\" BINARY\n  TRACK 03 MODE2/2336\n    INDEX 00 00:00:00\n", 2, 1,
        "line 8: track 3 (MODE2/2336)"},
       {audio + "  TRACK 03 MODEX/2XXX\n", 2, 1, "line 7: track 3 (MODEX/2XXX)"},
+      {audio + "  TRACK 03 MODE2/2352\n    INDEX 01 00:09:00\n", 2, 1,
+       "line 7: track 3 (MODE2/2352) has no data file: the data session"},
       {"FILE a.bin BINARY\n  TRACK 04 AUDIO\n    INDEX 01 00:00:00\n  TRACK 05 AUDIO\n"
        "    INDEX 01 00:01:00\n",
        2, 1, "the sheet's tracks are numbered 4 to 5; they play as tracks 1 to 2"},
