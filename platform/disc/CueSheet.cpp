@@ -318,7 +318,8 @@ class Parser {
   }
 
   // Rippers write an Enhanced CD's data session as a last track with no file
-  // and no INDEX 01. The audio before it plays; the disc ends with it.
+  // and no INDEX 01 (or an index in the sound file). The audio before it
+  // plays; the disc ends with the last audio track.
   void dropTrailingDataTrack() {
     const SheetTrack& track = sheet.tracks.back();
     if (track.audio || sheet.tracks.size() < 2 || !withoutData(track)) return;
