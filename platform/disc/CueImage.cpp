@@ -95,8 +95,11 @@ void CueImage::load() {
       const std::filesystem::path path = resolveFile(sheet_.parent_path(), file.name);
       std::error_code ec;
       if (!std::filesystem::exists(path, ec)) {
+        const std::filesystem::path beside = sheet_.parent_path() / path.filename();
         throw DiscError("line " + std::to_string(file.line) + ": \"" + file.name +
-                        "\" not found in " + sheet_.parent_path().string());
+                        "\" not found: looked for " + path.string() +
+                        (beside != path ? " and " + beside.string() : std::string()) +
+                        "; put the file there or correct the FILE line");
       }
       try {
         disc.files.push_back(openSectorFile(path, file.type, blockBytes[f]));
@@ -107,6 +110,10 @@ void CueImage::load() {
     }
     disc.layout = layOutDisc(sheet, sectors);
     disc_ = std::move(disc);
+    if (!notesLogged_) {
+      for (const std::string& note : sheet.notes) os::log(sheet_.string() + ": " + note);
+      notesLogged_ = true;
+    }
   } catch (const DiscError& e) {
     lastError_ = sheet_.string() + ": " + e.what();
     throw DiscError(lastError_);

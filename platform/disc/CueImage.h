@@ -52,6 +52,7 @@ class CueImage final : public DiscSource {
   MediaState state_ = MediaState::NoDisc;
   std::uint64_t generation_ = 1;
   std::string lastError_;
+  bool notesLogged_ = false;  // the sheet's notes are logged at its first load only
 };
 
 }  // namespace tavrelo::disc

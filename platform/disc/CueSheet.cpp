@@ -88,11 +88,18 @@ struct ModeInfo {
   int blockBytes;
   bool audio;
 };
-constexpr std::array<ModeInfo, 5> kModes{{{"AUDIO", 2352, true},
+// Data tracks read as silence; their sector size places the next file's tracks.
+constexpr std::array<ModeInfo, 9> kModes{{{"AUDIO", 2352, true},
                                           {"MODE1/2352", 2352, false},
                                           {"MODE1/2048", 2048, false},
                                           {"MODE2/2352", 2352, false},
-                                          {"MODE2/2336", 2336, false}}};
+                                          {"MODE2/2336", 2336, false},
+                                          {"MODE2/2324", 2324, false},
+                                          {"MODE2/2048", 2048, false},
+                                          {"CDI/2352", 2352, false},
+                                          {"CDI/2336", 2336, false}}};
+// A track mode no table entry names (CDG and the like).
+constexpr int kUnknownMode = 0;
 
 bool ignoredKeyword(const std::string& keyword) {
   static constexpr std::array<std::string_view, 16> kIgnored{
@@ -141,7 +148,9 @@ class Parser {
                                ? "the sheet has no FILE and no TRACK; is it a CUE sheet?"
                                : "the sheet has no TRACK");
     }
-    checkTrackComplete();
+    checkTrackComplete(true);
+    dropTrailingDataTrack();
+    noteRenumbering();
     for (std::size_t f = 0; f < sheet.files.size(); ++f) {
       bool used = false;
       for (const SheetTrack& track : sheet.tracks) {
@@ -186,7 +195,8 @@ class Parser {
       file.type = SheetFileType::Audio;
     } else {
       refuseLine(line, "file type \"" + shown(typeWord) +
-                           "\" is not BINARY, MOTOROLA, WAVE, AIFF, FLAC or MP3");
+                           "\" is not BINARY, MOTOROLA, WAVE, AIFF, FLAC or MP3; WAVE serves "
+                           "for every sound file");
     }
     sheet.files.push_back(std::move(file));
   }
@@ -226,32 +236,30 @@ class Parser {
 
   void parseTrack(std::string_view rest, int line) {
     if (sheet.files.empty()) refuseLine(line, "TRACK comes before any FILE");
-    checkTrackComplete();
+    checkTrackComplete(false);
     const std::string_view numberWord = nextWord(rest);
     const auto number = smallNumber(numberWord, 2);
     if (!number || *number < 1 || *number > 99) {
       refuseLine(line, "track number \"" + shown(numberWord) + "\" is not from 1 to 99");
     }
-    const int expected = sheet.tracks.empty() ? 1 : sheet.tracks.back().number + 1;
+    // A partial rip may start at any number; the rest follow it in order.
+    const int expected = sheet.tracks.empty() ? *number : sheet.tracks.back().number + 1;
     if (*number != expected) {
-      refuseLine(line, sheet.tracks.empty()
-                           ? "the first track is " + std::to_string(*number) + "; it must be 1"
-                           : "track " + std::to_string(*number) + " follows track " +
-                                 std::to_string(expected - 1) +
-                                 "; tracks are numbered 1, 2, 3... in order");
+      refuseLine(line, "track " + std::to_string(*number) + " follows track " +
+                           std::to_string(expected - 1) +
+                           "; tracks are numbered in order, each one more than the last");
     }
     const std::string mode = upper(nextWord(rest));
     if (!rest.empty()) refuseLine(line, "unexpected \"" + shown(rest) + "\" after the track mode");
     const auto info = std::find_if(kModes.begin(), kModes.end(),
                                    [&](const ModeInfo& m) { return mode == m.name; });
-    if (info == kModes.end()) {
-      refuseLine(line, "track mode \"" + shown(mode) + "\" is not supported");
-    }
     SheetTrack track;
     track.number = *number;
     track.mode = mode;
-    track.blockBytes = info->blockBytes;
-    track.audio = info->audio;
+    // An unknown mode is refused once the track is complete, unless it is
+    // the sheet's last track without INDEX 01, which is left out.
+    track.blockBytes = info == kModes.end() ? kUnknownMode : info->blockBytes;
+    track.audio = info != kModes.end() && info->audio;
     track.line = line;
     sheet.tracks.push_back(std::move(track));
   }
@@ -302,13 +310,63 @@ class Parser {
     }
   }
 
-  void checkTrackComplete() const {
+  static bool hasIndexOne(const SheetTrack& track) {
+    return std::any_of(track.indexes.begin(), track.indexes.end(),
+                       [](const SheetIndex& i) { return i.number == 1; });
+  }
+
+  // A data track with no INDEX 01, or whose indexes lie in sound files only.
+  bool withoutData(const SheetTrack& track) const {
+    return !hasIndexOne(track) ||
+           std::all_of(track.indexes.begin(), track.indexes.end(), [&](const SheetIndex& i) {
+             return sheet.files[static_cast<std::size_t>(i.file)].type == SheetFileType::Audio;
+           });
+  }
+
+  // `last`: no TRACK follows; a data track without data may end the sheet.
+  void checkTrackComplete(bool last) const {
     if (sheet.tracks.empty()) return;
     const SheetTrack& track = sheet.tracks.back();
-    const bool hasOne = std::any_of(track.indexes.begin(), track.indexes.end(),
-                                    [](const SheetIndex& i) { return i.number == 1; });
-    if (!hasOne)
-      refuseLine(track.line, "track " + std::to_string(track.number) + " has no INDEX 01");
+    const bool hasOne = hasIndexOne(track);
+    if (last && !track.audio && sheet.tracks.size() > 1 && withoutData(track)) return;
+    if (track.blockBytes == kUnknownMode) {
+      refuseLine(track.line, "track mode \"" + shown(track.mode) + "\" is not supported");
+    }
+    if (!hasOne) {
+      refuseLine(track.line, "track " + std::to_string(track.number) + " has no INDEX 01" +
+                                 (track.audio ? std::string()
+                                              : "; only a data track that ends the sheet may "
+                                                "have none (it is then left out)"));
+    }
+  }
+
+  // Rippers write an Enhanced CD's data session as a last track with no file
+  // and no INDEX 01 (or an index in the sound file). The audio before it
+  // plays; the disc ends with the last audio track.
+  void dropTrailingDataTrack() {
+    const SheetTrack& track = sheet.tracks.back();
+    if (track.audio || sheet.tracks.size() < 2 || !withoutData(track)) return;
+    sheet.notes.push_back("line " + std::to_string(track.line) + ": track " +
+                          std::to_string(track.number) + " (" + shown(track.mode) + ") has " +
+                          (hasIndexOne(track) ? "no data file" : "no INDEX 01") +
+                          ": the data session of an Enhanced CD, left out");
+    sheet.tracks.pop_back();
+    // A FILE named only for it holds nothing now.
+    int lastUsed = 0;
+    for (const SheetTrack& kept : sheet.tracks)
+      lastUsed = std::max(lastUsed, kept.indexes.back().file);
+    sheet.files.resize(static_cast<std::size_t>(lastUsed) + 1);
+  }
+
+  // The disc counts its tracks from 1 (see layOutDisc); messages about the
+  // sheet keep its own numbers.
+  void noteRenumbering() {
+    const int first = sheet.tracks.front().number;
+    if (first == 1) return;
+    const int last = sheet.tracks.back().number;
+    sheet.notes.push_back("the sheet's tracks are numbered " + std::to_string(first) + " to " +
+                          std::to_string(last) + "; they play as tracks 1 to " +
+                          std::to_string(last - first + 1));
   }
 
   int lastIndexFile_ = -1;
@@ -329,7 +387,8 @@ CueSheet parseCueSheet(std::string_view text) {
     throw DiscError("the sheet is " + std::to_string(text.size()) +
                     " bytes long; a CUE sheet is a small text file");
   }
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const std::string decoded = sheetText(text);
+  text = decoded;
   if (text.find('\0') != std::string_view::npos) {
     throw DiscError("the sheet holds NUL bytes; it is not a text file");
   }

@@ -32,7 +32,7 @@ struct SheetIndex {
 };
 
 struct SheetTrack {
-  int number = 0;
+  int number = 0;         // as written; the disc numbers its tracks from 1 in this order
   std::string mode;       // "AUDIO", "MODE1/2352"...
   int blockBytes = 2352;  // bytes per sector in its file
   bool audio = true;
@@ -53,19 +53,24 @@ struct CueSheet {
   std::vector<SheetTrack> tracks;
   std::string title;  // the disc's TITLE and PERFORMER, in UTF-8
   std::string performer;
+  std::vector<std::string> notes;  // what was read differently from the text, for the log
 };
 
 // Sheets longer than this are refused before parsing.
 inline constexpr std::size_t kMaxSheetBytes = 1 << 20;
 
-// Reads a sheet's text: a UTF-8 BOM, CRLF or CR line ends, quoted or bare
-// names, and keywords in any case are accepted. TITLE and PERFORMER are kept
-// (UTF-8, or ISO-8859-1 when the bytes are not UTF-8), and so are a track's
-// FLAGS; REM, CATALOG, ISRC and the other CD-TEXT lines are read and ignored.
-// Checks what needs no file: tracks numbered 1, 2, 3... in order, each with
-// an INDEX 01, indexes numbered in order and increasing inside each file.
+// Reads a sheet's bytes: UTF-8 with or without BOM (else ISO-8859-1, see
+// utf8FromUtf8OrLatin1), UTF-16 LE or BE with BOM, CRLF or CR line ends,
+// quoted or bare names, and keywords in any case are accepted. TITLE and
+// PERFORMER are kept in UTF-8, and so are a track's FLAGS; REM, CATALOG, ISRC
+// and the other CD-TEXT lines are read and ignored.
+// Checks what needs no file: tracks numbered in order from any first number
+// (a partial rip), each with an INDEX 01, indexes numbered in order and
+// increasing inside each file. A data track that ends the sheet without
+// INDEX 01 or with its indexes in a sound file (an Enhanced CD's data
+// session, ripped without its data) is left out, with a note.
 // Throws DiscError naming the line, e.g.
-//   "line 7: track 3 follows track 1; tracks are numbered 1, 2, 3... in order"
+//   "line 7: track 3 follows track 1; tracks are numbered in order, ..."
 CueSheet parseCueSheet(std::string_view text);
 
 }  // namespace tavrelo::disc

@@ -123,7 +123,8 @@ DiscLayout layOutDisc(const CueSheet& sheet, std::span<const std::int64_t> fileS
     throw DiscError("internal: an index fell outside the disc");
   };
   for (const SheetTrack& track : sheet.tracks) {
-    layout.toc.tracks.push_back({.number = track.number,
+    // Numbered from 1 whatever the sheet's first number: a partial rip.
+    layout.toc.tracks.push_back({.number = static_cast<int>(layout.toc.tracks.size()) + 1,
                                  .start = address(track.indexOne()),
                                  .audio = track.audio,
                                  .session = 1,

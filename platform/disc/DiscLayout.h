@@ -19,7 +19,8 @@ struct Piece {
 
 // The disc a sheet describes: every file laid end to end from address 150,
 // each starting on a sector, with PREGAP silence inserted before a track's
-// first index and POSTGAP silence after its last sector.
+// first index and POSTGAP silence after its last sector. Its tracks are
+// numbered 1, 2, 3... in the sheet's order, whatever numbers the sheet gives.
 struct DiscLayout {
   Toc toc;
   std::vector<Piece> pieces;  // ordered and contiguous from 150 to the lead-out

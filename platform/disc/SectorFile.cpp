@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/disc/DecoderModule.h"
 #include "platform/disc/DiscSource.h"
 #include "platform/os/Fd.h"
 
@@ -101,6 +103,22 @@ int bitsOf(int format) {
   }
 }
 
+// MP3, Ogg Vorbis, Opus: libsndfile decodes them to 16 bits, the encoder's
+// delay and padding taken off where the file states them (LAME header, Opus
+// pre-skip), so tracks split into files join without a gap.
+bool lossy(int format) {
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_VORBIS:
+    case SF_FORMAT_OPUS:
+    case SF_FORMAT_MPEG_LAYER_I:
+    case SF_FORMAT_MPEG_LAYER_II:
+    case SF_FORMAT_MPEG_LAYER_III:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // WAVE, AIFF, FLAC...: decoded through libsndfile, sector by sector.
 class SoundFile final : public SectorFile {
  public:
@@ -110,18 +128,15 @@ class SoundFile final : public SectorFile {
     if (!file_) {
       std::error_code ec;
       if (!std::filesystem::exists(path, ec)) throw DiscError(quoted(path) + " does not exist");
-      throw DiscError(quoted(path) + " is not a sound file libsndfile can read (" +
-                      sf_strerror(nullptr) + ")");
+      throw DiscError(quoted(path) +
+                      " is not a sound file in a format read here (WAV, AIFF, FLAC, Ogg, Opus, "
+                      "MP3, WavPack, Monkey's Audio, TAK, ALAC): " +
+                      sf_strerror(nullptr));
     }
     const int bits = bitsOf(info.format);
-    const bool pcm16 = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ||
-                       ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC && bits == 16);
-    if (info.samplerate != 44100 || info.channels != 2 || !pcm16) {
-      throw DiscError(quoted(path) + " is " + std::to_string(info.samplerate) + " Hz, " +
-                      (bits > 0 ? std::to_string(bits) + " bits" : std::string("compressed")) +
-                      ", " + std::to_string(info.channels) +
-                      (info.channels == 1 ? " channel" : " channels") +
-                      "; a CD holds 44100 Hz, 16 bits, 2 channels");
+    const bool pcm16 = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
+    if (info.samplerate != 44100 || info.channels != 2 || !(pcm16 || lossy(info.format))) {
+      throw DiscError(notCdAudio(path, info.samplerate, bits, info.channels));
     }
     if (info.frames <= 0) throw DiscError(quoted(path) + " holds no sound");
     frames_ = info.frames;
@@ -168,6 +183,22 @@ class SoundFile final : public SectorFile {
   std::vector<std::int16_t> samples_;
 };
 
+// The format FFmpeg reads for us, from the file's first bytes; none for the
+// formats libsndfile reads.
+std::optional<CodedFormat> codedFormatOf(const std::filesystem::path& path) {
+  char head[12] = {};
+  const os::Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0 || ::pread(fd.get(), head, sizeof head, 0) != ssize_t{sizeof head}) {
+    return std::nullopt;  // libsndfile says what is wrong
+  }
+  const std::string_view magic(head, 4);
+  if (magic == "wvpk") return CodedFormat::WavPack;
+  if (magic == "MAC ") return CodedFormat::MonkeysAudio;
+  if (magic == "tBaK") return CodedFormat::Tak;
+  if (std::string_view(head + 4, 4) == "ftyp") return CodedFormat::Mp4;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::unique_ptr<SectorFile> openSectorFile(const std::filesystem::path& path, SheetFileType type,
@@ -184,6 +215,7 @@ std::unique_ptr<SectorFile> openSectorFile(const std::filesystem::path& path, Sh
     case SheetFileType::Motorola:
       return std::make_unique<RawFile>(path, true, blockBytes);
     case SheetFileType::Audio:
+      if (const auto coded = codedFormatOf(path)) return openCodedFile(path, *coded);
       return std::make_unique<SoundFile>(path);
   }
   throw DiscError("unknown file type");

@@ -80,15 +80,24 @@ TEST_P(CueImageFormats, TocAndEverySampleMatchTheGenerator) {
           << "sector " << lba + s << " differs";
     }
   }
+  // Backwards, one sector at a time, across files: every read seeks.
+  for (Lba lba = disc.toc.leadOut - 1; lba >= kLeadInFrames; lba -= 41) {
+    ASSERT_EQ(image->readAudio(lba, 1, got), 1);
+    const auto want = disc.expected(lba);
+    ASSERT_TRUE(std::equal(want.begin(), want.end(), got.begin())) << "sector " << lba;
+  }
 }
 
 std::string formatName(const testing::TestParamInfo<AudioFormat>& format) {
-  return std::array{"Binary", "Motorola", "Wave", "Flac", "Aiff"}[static_cast<int>(format.param)];
+  return std::array{
+      "Binary", "Motorola", "Wave", "Flac", "Aiff", "WavPack", "Alac"}[static_cast<int>(
+      format.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFileTypes, CueImageFormats,
                          testing::Values(AudioFormat::Binary, AudioFormat::Motorola,
-                                         AudioFormat::Wave, AudioFormat::Flac, AudioFormat::Aiff),
+                                         AudioFormat::Wave, AudioFormat::Flac, AudioFormat::Aiff,
+                                         AudioFormat::WavPack, AudioFormat::Alac),
                          formatName);
 
 TEST(CueImage, ReadsStopAtTheLeadOutAndAtTheEndOfAFileCutShort) {
@@ -113,6 +122,14 @@ TEST(CueImage, ReadsStopAtTheLeadOutAndAtTheEndOfAFileCutShort) {
     EXPECT_EQ(cut.image->readAudio(150, 10, buffer), 10);
     EXPECT_THROW(cut.image->readAudio(cut.disc.toc.leadOut - 10, 10, buffer), DiscError);
   }
+  // A WavPack file cut short reads as it was up to its cut, then as silence.
+  Plain cut(1, AudioFormat::WavPack);
+  const auto& file = cut.disc.files[0];
+  std::filesystem::resize_file(file, std::filesystem::file_size(file) * 3 / 4);
+  ASSERT_EQ(cut.image->readAudio(150, 10, buffer), 10);
+  EXPECT_EQ(buffer, cut.disc.expected(150, 10));
+  ASSERT_EQ(cut.image->readAudio(cut.disc.toc.leadOut - 10, 10, buffer), 10);
+  EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0), 10 * kSectorBytes);
 }
 
 struct CapturedLog {
@@ -193,9 +210,88 @@ TEST(CueImageSheets, FileNamesAreFoundAsWindowsToolsWriteThem) {
   // Two files that differ only in case: no guessing.
   std::filesystem::copy_file(plain.disc.files[0], dir / "album.bin");
   EXPECT_NE(openRefusal(dir / "moved.cue")
-                .find("line 1: \"C:\\Rips\\Album\\ALBUM.bin\" not found in " + dir.string()),
+                .find("line 1: \"C:\\Rips\\Album\\ALBUM.bin\" not found: looked for " +
+                      dir.string() + "/C:/Rips/Album/ALBUM.bin and " + dir.string() +
+                      "/ALBUM.bin; put the file there or correct the FILE line"),
             std::string::npos)
       << openRefusal(dir / "moved.cue");
+}
+
+// A partial rip of tracks 4 and 5 ending in an Enhanced CD's data session:
+// two tracks numbered from 1, the disc ending with the last audio; each
+// reading noted in the log at the first load only.
+TEST(CueImageSheets, PartialRipOfAnEnhancedCdPlaysItsAudioFromTrackOne) {
+  Plain plain(2);
+  const auto& dir = plain.dir.path();
+  writeAll(dir / "part.cue",
+           "FILE disc.bin BINARY\n  TRACK 04 AUDIO\n    INDEX 01 00:00:00\n"
+           "  TRACK 05 AUDIO\n    INDEX 01 00:01:00\n  TRACK 06 MODE1/2352\n");
+  CapturedLog log;
+  const auto image = CueImage::open(dir / "part.cue");
+  EXPECT_EQ(image->readToc(), plain.disc.toc);
+  image->eject();
+  image->closeTray();
+  EXPECT_EQ(image->readToc(), plain.disc.toc);
+  ASSERT_EQ(log.lines.size(), 2u);
+  EXPECT_NE(log.lines[0].find("part.cue: line 6: track 6 (MODE1/2352)"), std::string::npos)
+      << log.lines[0];
+  EXPECT_NE(log.lines[1].find("part.cue: the sheet's tracks are numbered 4 to 5"),
+            std::string::npos)
+      << log.lines[1];
+}
+
+// Runs ffmpeg on files of the test; it is installed with the build's dependencies.
+void ffmpeg(const std::string& arguments) {
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -nostdin " + arguments).c_str()), 0) << arguments;
+}
+
+// Lossy files play for the length their encoder stated (its delay and padding
+// taken off): the disc is the one their WAV sources make.
+TEST(CueImageSheets, LossyFilesPlayForTheirSourcesLength) {
+  Plain wave(2, AudioFormat::Wave);
+  const auto& dir = wave.dir.path();
+  for (const std::string type : {"mp3", "ogg"}) {
+    std::string sheet;
+    for (int n = 1; n <= 2; ++n) {
+      const auto source = wave.disc.files[std::size_t(n) - 1];
+      const auto coded = std::filesystem::path(source).replace_extension(type);
+      ffmpeg("-i " + source.string() + " " + coded.string());
+      sheet += "FILE \"" + coded.filename().string() + "\" MP3\n  TRACK 0" + std::to_string(n) +
+               " AUDIO\n    INDEX 01 00:00:00\n";
+    }
+    writeAll(dir / "lossy.cue", sheet);
+    EXPECT_EQ(CueImage::open(dir / "lossy.cue")->readToc(), wave.disc.toc) << type;
+  }
+}
+
+// Files in the formats FFmpeg reads for us that are no CD audio, or no such
+// file at all, each refused with the file's name and what it holds.
+TEST(CueImageSheets, CodedFilesThatAreNoCdAudioAreRefusedWithWhatTheyHold) {
+  test::TempDir dir;
+  const std::string tone = "-f lavfi -i sine=sample_rate=44100:duration=1 -ac 2 ";
+  struct Case {
+    std::string arguments;  // to ffmpeg, before the file's name; empty: a text file
+    std::string file;
+    std::string reason;
+  } cases[] = {
+      {"-f lavfi -i sine=sample_rate=22050:duration=1 -c:a wavpack", "a.wv",
+       "line 1: \"a.wv\" is 22050 Hz, 16 bits, 1 channel; a CD holds 44100 Hz"},
+      {tone + "-c:a alac -sample_fmt s32p", "b.m4a", "\"b.m4a\" is 44100 Hz, 24 bits, 2 channels"},
+      {tone + "-c:a aac", "c.m4a", "\"c.m4a\" (ALAC) holds aac sound, not ALAC"},
+      {tone + "-c:a libopus", "d.opus", "\"d.opus\" is 48000 Hz, compressed, 2 channels"},
+      {"", "e.wv", "line 1: \"e.wv\" (WavPack) cannot be read"},
+  };
+  for (const Case& c : cases) {
+    if (c.arguments.empty()) {
+      writeAll(dir.path() / c.file, "wvpk, and then nothing of WavPack");
+    } else {
+      ffmpeg(c.arguments + " " + (dir.path() / c.file).string());
+    }
+    writeAll(dir.path() / "x.cue",
+             "FILE \"" + c.file + "\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    const std::string message = openRefusal(dir.path() / "x.cue");
+    EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+  }
 }
 
 // Each broken image is refused with a message that names the sheet and its

@@ -88,6 +88,61 @@ TEST(CueSheet, AcceptsBomCrlfLoneCrAnyCaseAndIndexesCountedPerFile) {
                     "FILE b.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n"));
 }
 
+// `text` in UTF-16 with its byte-order mark.
+std::string utf16(std::u16string_view text, bool bigEndian) {
+  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xff);
+    out += bigEndian ? high : low;
+    out += bigEndian ? low : high;
+  }
+  return out;
+}
+
+// Sheets as rippers write them: "Unicode" sheets, an Enhanced CD's data
+// session as a last track with no INDEX 01, a partial rip from track 4.
+TEST(CueSheet, ReadsUtf16EnhancedCdAndPartialRips) {
+  const std::u16string body =
+      u"PERFORMER \"Été 🎵\"\r\nFILE \"Ça.wav\" WAVE\r\n  TRACK 01 AUDIO\r\n"
+      u"    INDEX 01 00:00:00\r\n";
+  for (const bool big : {false, true}) {
+    const CueSheet sheet = parseCueSheet(utf16(body, big));
+    EXPECT_EQ(sheet.performer, "Été 🎵");
+    ASSERT_EQ(sheet.files.size(), 1u);
+    EXPECT_EQ(sheet.files[0].name, "Ça.wav");
+    EXPECT_EQ(sheet.tracks.size(), 1u);
+    EXPECT_TRUE(sheet.notes.empty());
+  }
+  const std::string audio =
+      "FILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+      "  TRACK 02 AUDIO\n    INDEX 00 00:01:00\n    INDEX 01 00:02:00\n";
+  struct Case {
+    std::string text;
+    std::size_t tracks;
+    std::size_t files;
+    std::string note;
+  } cases[] = {
+      {audio + "  TRACK 03 MODE1/2352\n    TITLE \"Data\"\n", 2, 1,
+       "line 7: track 3 (MODE1/2352) has no INDEX 01: the data session of an Enhanced CD, left "
+       "out"},
+      {audio + "FILE \"x.bin\" BINARY\n  TRACK 03 MODE2/2336\n    INDEX 00 00:00:00\n", 2, 1,
+       "line 8: track 3 (MODE2/2336)"},
+      {audio + "  TRACK 03 MODEX/2XXX\n", 2, 1, "line 7: track 3 (MODEX/2XXX)"},
+      {audio + "  TRACK 03 MODE2/2352\n    INDEX 01 00:09:00\n", 2, 1,
+       "line 7: track 3 (MODE2/2352) has no data file: the data session"},
+      {"FILE a.bin BINARY\n  TRACK 04 AUDIO\n    INDEX 01 00:00:00\n  TRACK 05 AUDIO\n"
+       "    INDEX 01 00:01:00\n",
+       2, 1, "the sheet's tracks are numbered 4 to 5; they play as tracks 1 to 2"},
+  };
+  for (const Case& c : cases) {
+    const CueSheet sheet = parseCueSheet(c.text);
+    EXPECT_EQ(sheet.tracks.size(), c.tracks) << c.text;
+    EXPECT_EQ(sheet.files.size(), c.files) << c.text;
+    ASSERT_EQ(sheet.notes.size(), 1u) << c.text;
+    EXPECT_NE(sheet.notes[0].find(c.note), std::string::npos) << sheet.notes[0];
+  }
+}
+
 TEST(CueSheet, RefusesStructureFaultsNamingTheLine) {
   const std::string file = "FILE \"a.bin\" BINARY\n";
   const std::string one = "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
@@ -103,10 +158,15 @@ TEST(CueSheet, RefusesStructureFaultsNamingTheLine) {
       {file + "  TRACK 100 AUDIO\n", "line 2: track number \"100\""},
       {file + one + "  TRACK 01 AUDIO\n", "line 4: track 1 follows track 1"},
       {file + one + "  TRACK 03 AUDIO\n", "line 4: track 3 follows track 1"},
-      {file + "  TRACK 02 AUDIO\n", "line 2: the first track is 2"},
       {file + "  TRACK 01 VIDEO\n", "line 2: track mode \"VIDEO\" is not supported"},
       {file + "  TRACK 01 AUDIO\n  TRACK 02 AUDIO\n", "line 2: track 1 has no INDEX 01"},
       {file + one + "  TRACK 02 AUDIO\n    INDEX 00 00:01:00\n", "line 4: track 2 has no INDEX 01"},
+      // Only a data track that ends the sheet may lack INDEX 01, and only after audio.
+      {file + one + "  TRACK 02 MODE1/2352\n  TRACK 03 AUDIO\n    INDEX 01 00:01:00\n",
+       "line 4: track 2 has no INDEX 01; only a data track that ends the sheet"},
+      {file + "  TRACK 01 MODE1/2352\n", "line 2: track 1 has no INDEX 01"},
+      {file + one + "  TRACK 02 CDG\n    INDEX 01 00:01:00\n",
+       "line 4: track mode \"CDG\" is not supported"},
       {file + "  TRACK 01 AUDIO\n    INDEX 02 00:00:00\n",
        "line 3: INDEX 2 of track 1 comes before INDEX 01"},
       {file + one + "    INDEX 03 00:00:10\n",
@@ -131,6 +191,10 @@ TEST(CueSheet, RefusesStructureFaultsNamingTheLine) {
       {std::string("FILE \"a\0.bin\" BINARY\n", 22), "NUL bytes"},
       {std::string(kMaxSheetBytes + 1, ' '), "a CUE sheet is a small text file"},
       {"\x01\x02\xff\xfe garbage", "line 1: \"????\" is not a CUE sheet command"},
+      {std::string("F\0I\0L\0E\0", 8), "UTF-16 without a byte-order mark; save it again as UTF-8"},
+      {"\xFF\xFE" + std::string("F\0I\0L", 5), "UTF-16 LE but has an odd number of bytes (7)"},
+      {"\xFE\xFF" + std::string("\0F\xD8\x3D\0I", 6), "UTF-16 BE but holds an unpaired surrogate"},
+      {"\xFF\xFE" + std::string("F\0\x00\xDC", 4), "unpaired surrogate at byte 4"},
       {"FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:10:00\nTRACK 02 AUDIO\nINDEX 00 "
        "00:09:00\nINDEX 01 00:11:00\n",
        "line 5: INDEX 0 of track 2 at 00:09:00 does not come after the previous index at 00:10:00"},

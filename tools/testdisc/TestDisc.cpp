@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <numbers>
 #include <span>
@@ -42,6 +43,13 @@ void saveSound(const std::filesystem::path& path, int format, int rate, int chan
   const auto frames = static_cast<sf_count_t>(samples.size() / static_cast<std::size_t>(channels));
   if (!file || sf_writef_short(file.get(), samples.data(), frames) != frames) {
     throw std::runtime_error("testdisc: cannot write " + path.string());
+  }
+}
+
+// Runs an encoder; a missing one is a broken test machine (tools/install-deps).
+void encode(const std::string& command) {
+  if (std::system((command + " </dev/null >/dev/null").c_str()) != 0) {
+    throw std::runtime_error("testdisc: failed: " + command);
   }
 }
 
@@ -98,10 +106,18 @@ void writeFile(const std::filesystem::path& path, AudioFormat type,
     samples[i] = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[2 * i]) |
                                            (static_cast<std::uint8_t>(bytes[2 * i + 1]) << 8));
   }
-  const int container = type == AudioFormat::Wave   ? SF_FORMAT_WAV
-                        : type == AudioFormat::Aiff ? SF_FORMAT_AIFF
-                                                    : SF_FORMAT_FLAC;
-  saveSound(path, container | SF_FORMAT_PCM_16, 44100, 2, samples);
+  const int container = type == AudioFormat::Aiff   ? SF_FORMAT_AIFF
+                        : type == AudioFormat::Flac ? SF_FORMAT_FLAC
+                                                    : SF_FORMAT_WAV;
+  if (type != AudioFormat::WavPack && type != AudioFormat::Alac) {
+    return saveSound(path, container | SF_FORMAT_PCM_16, 44100, 2, samples);
+  }
+  const std::filesystem::path wave = path.string() + ".wav";
+  saveSound(wave, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, samples);
+  encode(type == AudioFormat::WavPack
+             ? "wavpack -q -y '" + wave.string() + "' -o '" + path.string() + "'"
+             : "ffmpeg -v error -y -i '" + wave.string() + "' -c:a alac '" + path.string() + "'");
+  std::filesystem::remove(wave);
 }
 
 }  // namespace
@@ -148,7 +164,8 @@ TestDisc writeDisc(const std::filesystem::path& dir, const TestDiscLayout& layou
   const auto line = [&](const std::string& text) { sheet += text + "\n"; };
   int currentFile = -1;
   const auto fileLine = [&](int file) {
-    static const char* const kTypes[] = {"BINARY", "MOTOROLA", "WAVE", "WAVE", "AIFF"};
+    static const char* const kTypes[] = {"BINARY", "MOTOROLA", "WAVE", "WAVE",
+                                         "AIFF",   "WAVE",     "WAVE"};
     if (file == currentFile) return;
     line("FILE \"" + files[std::size_t(file)].name + "\" " +
          kTypes[static_cast<int>(files[std::size_t(file)].type)]);
@@ -164,9 +181,8 @@ TestDisc writeDisc(const std::filesystem::path& dir, const TestDiscLayout& layou
       std::snprintf(name, sizeof name, "-%02d-data.bin", n);
       file = newFile(layout.baseName + name, AudioFormat::Binary);
     } else if (perTrack) {
-      const char* ext = layout.format == AudioFormat::Wave   ? "wav"
-                        : layout.format == AudioFormat::Aiff ? "aiff"
-                                                             : "flac";
+      static const char* const kExtensions[] = {"", "", "wav", "flac", "aiff", "wv", "m4a"};
+      const char* ext = kExtensions[static_cast<int>(layout.format)];
       std::snprintf(name, sizeof name, "%s-%02d.%s", layout.baseName.c_str(), n, ext);
       file = newFile(name, layout.format);
     } else if (sharedFile < 0) {

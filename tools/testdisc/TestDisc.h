@@ -1,7 +1,9 @@
 #pragma once
 
 // Generated disc images for tests: tones whose every sample is known, written
-// as CUE sheets over BIN, MOTOROLA, WAV, FLAC or AIFF files, and broken variants.
+// as CUE sheets over BIN, MOTOROLA, WAV, FLAC, AIFF, WavPack or ALAC files, and
+// broken variants. WavPack and ALAC files are encoded by the `wavpack` and
+// `ffmpeg` programs, which must be installed.
 //
 // Every audio track carries a tone per channel, left and right at different
 // frequencies, both different on every track, so a swapped channel, a wrong
@@ -26,6 +28,8 @@ enum class AudioFormat {
   Wave,      // one WAV file per track
   Flac,      // one FLAC file per track
   Aiff,      // one AIFF file per track (big-endian samples in the file)
+  WavPack,   // one .wv file per track
+  Alac,      // one .m4a file per track
 };
 
 struct TrackSpec {
