@@ -20,7 +20,8 @@ bool reaped(pid_t pid, int* status) {
   return got == pid;
 }
 
-PrivateWorld::PrivateWorld(int tracks, int seconds, bool withSound) : runtime(dir.path() / "xdg") {
+PrivateWorld::PrivateWorld(int tracks, int seconds, bool withSound, SoundServer kind)
+    : runtime(dir.path() / "xdg"), sound(kind) {
   // A service started detached becomes this process's child, to be waited for.
   ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   std::filesystem::create_directory(runtime);
