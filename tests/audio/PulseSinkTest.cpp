@@ -56,10 +56,6 @@ struct LogLines {
   std::vector<std::string> lines;
 };
 
-std::string serverName(const ::testing::TestParamInfo<testing::SoundServer>& info) {
-  return testing::name(info.param);
-}
-
 // No server: a PulseAudio that was never started, whose socket nobody listens
 // on; a PipeWire that has gone, whose pulse server listens and refuses.
 class PulseSinkNoServer : public ::testing::TestWithParam<testing::SoundServer> {};
@@ -104,7 +100,8 @@ TEST_P(PulseSinkNoServer, TheClockRunsOnWhatTheSourceGaveAndTheReasonIsLoggedOnc
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, PulseSinkNoServer,
-                         ::testing::ValuesIn(tavrelo::testing::kSoundServers), serverName);
+                         ::testing::ValuesIn(tavrelo::testing::kSoundServers),
+                         ::testing::PrintToStringParamName());
 
 // A sound server of the test's own, which the test may stop and start.
 class PulseSinkServer : public ::testing::TestWithParam<testing::SoundServer> {
@@ -201,7 +198,8 @@ TEST_P(PulseSinkServer, ReconnectsWithinTwoSecondsOfTheServerComingBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, PulseSinkServer,
-                         ::testing::ValuesIn(tavrelo::testing::kSoundServers), serverName);
+                         ::testing::ValuesIn(tavrelo::testing::kSoundServers),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace tavrelo::audio

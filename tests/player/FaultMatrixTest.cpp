@@ -252,7 +252,7 @@ TEST_P(SoundServerRestart, MidPlayIsHeardAgainWithoutRestartingTheDriveService) 
 
 INSTANTIATE_TEST_SUITE_P(Both, SoundServerRestart,
                          ::testing::ValuesIn(tavrelo::testing::kSoundServers),
-                         [](const auto& server) { return tavrelo::testing::name(server.param); });
+                         ::testing::PrintToStringParamName());
 
 // Sectors that never read are played as silence; the position, and the
 // sound after them, go on.

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <ostream>
 #include <span>
 #include <string>
 #include <thread>
@@ -19,6 +20,9 @@ namespace tavrelo::testing {
 enum class SoundServer { PulseAudio, PipeWire };
 inline constexpr SoundServer kSoundServers[] = {SoundServer::PulseAudio, SoundServer::PipeWire};
 std::string name(SoundServer kind);
+inline void PrintTo(SoundServer kind, std::ostream* out) {
+  *out << name(kind);
+}
 
 // A sound server of the test's own with the null sink "tavrelo_null", in a
 // fresh temporary folder, so stopping it disturbs no other test.
