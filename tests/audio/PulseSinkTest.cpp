@@ -2,6 +2,7 @@
 // they share with the test thread is atomic or under a mutex.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -55,10 +56,19 @@ struct LogLines {
   std::vector<std::string> lines;
 };
 
-TEST(PulseSink, WithNoServerTheClockRunsOnWhatTheSourceGaveAndTheReasonIsLoggedOnce) {
+// No server: a PulseAudio that was never started, whose socket nobody listens
+// on; a PipeWire that has gone, whose pulse server listens and refuses.
+class PulseSinkNoServer : public ::testing::TestWithParam<testing::SoundServer> {};
+
+TEST_P(PulseSinkNoServer, TheClockRunsOnWhatTheSourceGaveAndTheReasonIsLoggedOnce) {
+  testing::PrivatePulse gone(GetParam());
+  if (GetParam() == testing::SoundServer::PipeWire) {
+    ASSERT_TRUE(gone.start());
+    gone.stopPipeWire();
+  }
   LogLines log;
   PulseOptions options;
-  options.server = "unix:/nonexistent/tavrelo/pulse.sock";
+  options.server = gone.server();
   PulseSink sink(options);
   SineSource source;
   sink.start(source, false);
@@ -89,20 +99,24 @@ TEST(PulseSink, WithNoServerTheClockRunsOnWhatTheSourceGaveAndTheReasonIsLoggedO
   EXPECT_EQ(sink.heardFrames(), 1000);
 }
 
+INSTANTIATE_TEST_SUITE_P(Both, PulseSinkNoServer,
+                         ::testing::ValuesIn(tavrelo::testing::kSoundServers),
+                         ::testing::PrintToStringParamName());
+
 // A sound server of the test's own, which the test may stop and start.
-class PulseSinkServer : public ::testing::Test {
+class PulseSinkServer : public ::testing::TestWithParam<testing::SoundServer> {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server.start());
     options.server = server.server();
     options.device = testing::PrivatePulse::sink();
   }
-  testing::PrivatePulse server;
+  testing::PrivatePulse server{GetParam()};
   LogLines log;
   PulseOptions options;
 };
 
-TEST_F(PulseSinkServer, PlaysToTheServerFromBeforeItIsConnectedAndHearsWhatWasPlayed) {
+TEST_P(PulseSinkServer, PlaysToTheServerFromBeforeItIsConnectedAndHearsWhatWasPlayed) {
   testing::Recorder recorder(server.server());
   ASSERT_TRUE(eventually([&] { return recorder.bytes() > 0; }, 3000, 1));
   PulseSink sink(options);
@@ -131,13 +145,23 @@ TEST_F(PulseSinkServer, PlaysToTheServerFromBeforeItIsConnectedAndHearsWhatWasPl
   // let the last of the tone through before counting.
   const std::size_t recorded = recorder.bytes();
   eventually([&] { return recorder.bytes() >= recorded + 44100 * 4 / 5; }, 3000, 1);
-  EXPECT_NEAR(testing::toneBlocks(recorder.finish(), 440.0), 100, 4);
+  // The samples arrive as they were given, in 10 ms blocks: a loaded
+  // machine may make the server skip one now and then. (PulseAudio rewrites
+  // the first moments of a new stream after its monitor has passed them on.)
+  SineSource again;
+  std::vector<std::int16_t> given(2 * kSampleRate);
+  again.pull({reinterpret_cast<std::uint8_t*>(given.data()), given.size() * 2});
+  const std::vector<std::int16_t> heard = recorder.finish();
+  int found = 0;
+  for (auto block = given.begin() + given.size() / 10; block < given.end(); block += 2 * 441)
+    found += std::search(heard.begin(), heard.end(), block, block + 2 * 441) != heard.end();
+  EXPECT_GE(found, 85);  // of 90
   EXPECT_EQ(sink.stats().framesWritten, kSampleRate);
   EXPECT_EQ(sink.stats().framesSkipped, 0);
   EXPECT_EQ(sink.stats().reconnects, 0);
 }
 
-TEST_F(PulseSinkServer, PauseAndResumeHoldWhileTheStreamIsBeingMade) {
+TEST_P(PulseSinkServer, PauseAndResumeHoldWhileTheStreamIsBeingMade) {
   PulseSink sink(options);
   ASSERT_TRUE(eventually([&] { return sink.connected(); }, 3000, 1));
   SineSource first;
@@ -159,7 +183,7 @@ TEST_F(PulseSinkServer, PauseAndResumeHoldWhileTheStreamIsBeingMade) {
   EXPECT_TRUE(eventually([&] { return sink.heardFrames() > 0; }, 5000, 1));
 }
 
-TEST_F(PulseSinkServer, ReconnectsWithinTwoSecondsOfTheServerComingBack) {
+TEST_P(PulseSinkServer, ReconnectsWithinTwoSecondsOfTheServerComingBack) {
   PulseSink sink(options);
   ASSERT_TRUE(eventually([&] { return sink.connected(); }, 3000, 1));
   for (int round = 1; round <= 2; ++round) {
@@ -172,6 +196,10 @@ TEST_F(PulseSinkServer, ReconnectsWithinTwoSecondsOfTheServerComingBack) {
   // Each outage is told once, and so is each return.
   EXPECT_EQ(log.get().size(), 4u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Both, PulseSinkServer,
+                         ::testing::ValuesIn(tavrelo::testing::kSoundServers),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace tavrelo::audio

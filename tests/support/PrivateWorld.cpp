@@ -20,12 +20,12 @@ bool reaped(pid_t pid, int* status) {
   return got == pid;
 }
 
-PrivateWorld::PrivateWorld(int tracks, int seconds, bool withSound)
+PrivateWorld::PrivateWorld(int tracks, int seconds, bool withSound, SoundServer kind)
     : PrivateWorld(testdisc::TestDiscLayout{.tracks = testdisc::plainTracks(tracks, seconds)},
-                   withSound) {}
+                   withSound, kind) {}
 
-PrivateWorld::PrivateWorld(const testdisc::TestDiscLayout& layout, bool withSound)
-    : runtime(dir.path() / "xdg") {
+PrivateWorld::PrivateWorld(const testdisc::TestDiscLayout& layout, bool withSound, SoundServer kind)
+    : runtime(dir.path() / "xdg"), sound(kind) {
   // A service started detached becomes this process's child, to be waited for.
   ::prctl(PR_SET_CHILD_SUBREAPER, 1);
   std::filesystem::create_directory(runtime);

@@ -23,8 +23,9 @@ class PrivateWorld {
  public:
   // With `sound` false, PULSE_SERVER names a socket nobody listens on: the
   // drive then plays by the wall clock, silently.
-  PrivateWorld(int tracks, int seconds, bool sound);
-  PrivateWorld(const testdisc::TestDiscLayout& layout, bool sound);
+  PrivateWorld(int tracks, int seconds, bool sound, SoundServer kind = SoundServer::PulseAudio);
+  PrivateWorld(const testdisc::TestDiscLayout& layout, bool sound,
+               SoundServer kind = SoundServer::PulseAudio);
   ~PrivateWorld();
   PrivateWorld(const PrivateWorld&) = delete;
   PrivateWorld& operator=(const PrivateWorld&) = delete;

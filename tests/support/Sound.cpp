@@ -61,24 +61,44 @@ int runProgram(const std::vector<std::string>& argv, const std::string& input,
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-PrivatePulse::PrivatePulse() {
+std::string name(SoundServer kind) {
+  return kind == SoundServer::PipeWire ? "PipeWire" : "PulseAudio";
+}
+
+namespace {
+
+const char* script(SoundServer kind) {
+  return kind == SoundServer::PipeWire ? TAVRELO_PIPEWIRE_SCRIPT : TAVRELO_PULSE_SCRIPT;
+}
+
+}  // namespace
+
+PrivatePulse::PrivatePulse(SoundServer kind) : kind_(kind) {
   char pattern[] = "/tmp/tavrelo-pulse-XXXXXX";
   if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
   dir_ = pattern;
 }
 
 PrivatePulse::~PrivatePulse() {
-  stop();
+  runProgram({script(kind_), "quit", dir_});
   std::error_code ignored;
   std::filesystem::remove_all(dir_, ignored);
 }
 
 bool PrivatePulse::start() {
-  return runProgram({TAVRELO_PULSE_SCRIPT, "start", dir_}) == 0;
+  return runProgram({script(kind_), "start", dir_}) == 0;
 }
 
 void PrivatePulse::stop() {
-  runProgram({TAVRELO_PULSE_SCRIPT, "stop", dir_});
+  runProgram({script(kind_), "stop", dir_});
+}
+
+void PrivatePulse::stopPipeWire() {
+  runProgram({script(kind_), "stop-pipewire", dir_});
+}
+
+std::string PrivatePulse::server() const {
+  return "unix:" + dir_ + (kind_ == SoundServer::PipeWire ? "/pulse/native" : "/pulse.sock");
 }
 
 Recorder::Recorder(const std::string& server) {
@@ -131,20 +151,6 @@ double tonePower(std::span<const std::int16_t> stereo, double hz) {
     s1 = s0;
   }
   return s1 * s1 + s2 * s2 - coefficient * s1 * s2;
-}
-
-int toneBlocks(std::span<const std::int16_t> stereo, double hz) {
-  constexpr std::size_t kBlock = 2 * 441;
-  int count = 0;
-  for (std::size_t first = 0; first + kBlock <= stereo.size(); first += kBlock) {
-    const auto block = stereo.subspan(first, kBlock);
-    double energy = 0;
-    for (std::size_t i = 0; i < kBlock; i += 2)
-      energy += (block[i] / 32768.0) * (block[i] / 32768.0);
-    // A pure tone's Goertzel power is its energy times half the block length.
-    count += energy > 1.0 && tonePower(block, hz) > 0.8 * energy * 441 / 2.0;
-  }
-  return count;
 }
 
 }  // namespace tavrelo::testing

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <ostream>
 #include <span>
 #include <string>
 #include <thread>
@@ -14,21 +15,36 @@
 
 namespace tavrelo::testing {
 
-// A PulseAudio server of the test's own with the null sink "tavrelo_null", in
-// a fresh temporary folder, so stopping it disturbs no other test.
+// The servers that speak PulseAudio's protocol: PulseAudio itself, and
+// PipeWire through its pulse server (with WirePlumber and a session bus).
+enum class SoundServer { PulseAudio, PipeWire };
+inline constexpr SoundServer kSoundServers[] = {SoundServer::PulseAudio, SoundServer::PipeWire};
+std::string name(SoundServer kind);
+inline void PrintTo(SoundServer kind, std::ostream* out) {
+  *out << name(kind);
+}
+
+// A sound server of the test's own with the null sink "tavrelo_null", in a
+// fresh temporary folder, so stopping it disturbs no other test.
 class PrivatePulse {
  public:
-  PrivatePulse();
-  ~PrivatePulse();
+  explicit PrivatePulse(SoundServer kind = SoundServer::PulseAudio);
+  ~PrivatePulse();  // all of it ends
   PrivatePulse(const PrivatePulse&) = delete;
   PrivatePulse& operator=(const PrivatePulse&) = delete;
 
-  bool start();  // true once the server answers
-  void stop();   // the server exits, as a crashed or restarted one would
-  std::string server() const { return "unix:" + dir_ + "/pulse.sock"; }
+  bool start();  // true once the server answers and the sink is there
+  // The pulse server exits, as a crashed or restarted one would; under
+  // PipeWire the rest of PipeWire runs on.
+  void stop();
+  // PipeWire only: the daemon itself ends, so its pulse server, still
+  // listening, refuses every client.
+  void stopPipeWire();
+  std::string server() const;
   static std::string sink() { return "tavrelo_null"; }
 
  private:
+  SoundServer kind_;
   std::string dir_;
 };
 
@@ -55,8 +71,6 @@ class Recorder {
 
 // Goertzel power of `hz` in the left channel of interleaved stereo samples.
 double tonePower(std::span<const std::int16_t> stereo, double hz);
-// How many 10 ms blocks of `stereo` hold a clear tone of `hz` and little else.
-int toneBlocks(std::span<const std::int16_t> stereo, double hz);
 
 // Runs a program (looked up on PATH) to its end with `input` on its standard
 // input; its exit status, -1 if it did not start or end normally. When
