@@ -26,22 +26,13 @@
 #include "platform/mci/MciSession.h"
 #include "platform/service/ServiceLauncher.h"
 #include "platform/win32/ServiceDriveDirectory.h"
+#include "tests/support/Shell.h"
 #include "tools/testdisc/TestDisc.h"
 
 namespace {
 
 using namespace tavrelo;
 using Clock = std::chrono::steady_clock;
-
-std::string firstLine(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    ::pclose(pipe);
-  }
-  return out;
-}
 
 // xesam:title of the player's Metadata; empty when there is none yet.
 std::string shownTitle(sd_bus* bus) {
@@ -93,7 +84,8 @@ int main(int argc, char** argv) {
   layout.tracks = testdisc::plainTracks(3, 60);
   const auto disc = testdisc::writeDisc(root / "disc", layout);
 
-  const std::string bus = firstLine("dbus-daemon --session --fork --print-address=1 --print-pid=1");
+  const std::string bus =
+      test::shell("dbus-daemon --session --fork --print-address=1 --print-pid=1");
   const std::string address = bus.substr(0, bus.find('\n'));
   const pid_t busPid = std::atoi(bus.substr(bus.find('\n') + 1).c_str());
   const pid_t web = ::fork();

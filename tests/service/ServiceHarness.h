@@ -17,22 +17,14 @@
 
 #include "platform/service/ServiceLauncher.h"
 #include "tests/support/PrivateWorld.h"
+#include "tests/support/Shell.h"
 
 namespace tavrelo::servicetest {
 
 using testing::eventually;
 using testing::reaped;
 
-// The standard output of a shell command.
-inline std::string shell(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    ::pclose(pipe);
-  }
-  return out;
-}
+using test::shell;
 
 inline std::string readFile(const std::filesystem::path& file) {
   std::ifstream in(file);
